@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Tellar need.
+# Only missing packages are installed; nothing happens when all are present.
+# Needs root (or sudo) on a machine where something is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ cmake ninja-build pkg-config
+  # console: Qt 6 widgets, network and printing
+  qt6-base-dev libgl-dev
+  # receipt printing through the spooler, and a private spooler for the tests
+  libcups2-dev cups cups-client cups-bsd
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # PDF checks (qpdf --check, pdftotext, pdftoppm) and the reference PDF writer
+  qpdf poppler-utils libhpdf-dev
+  # fuzzing and sanitizers with clang
+  clang libclang-rt-14-dev
+  # X11 keyboard layout query; headless display for screenshots
+  libx11-dev xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "deps.sh: missing packages (${missing[*]}) and not root" >&2; exit 1; }
+  sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time.
+# Usage: bash scripts/fuzz.sh [build-dir] [seconds-per-target]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-fuzz}
+seconds=${2:-60}
+
+bash scripts/deps.sh
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTELLAR_FUZZ=ON -DTELLAR_BUILD_CONSOLE=OFF -DTELLAR_BUILD_TESTS=OFF -DTELLAR_BUILD_BENCH=OFF
+cmake --build "$build" -j"$(nproc)"
+
+shopt -s nullglob
+targets=("$build"/bin/fuzz_*)
+[ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets built"; exit 0; }
+for t in "${targets[@]}"; do
+  name=$(basename "$t")
+  corpus="$build/corpus/$name"
+  mkdir -p "$corpus"
+  seeds=()
+  [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
+  echo "== $name for ${seconds}s"
+  "$t" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "${seeds[@]}"
+done
