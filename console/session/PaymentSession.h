@@ -1,0 +1,113 @@
+// PaymentSession: the state and the protocol of one payment-server session.
+//
+// One session is one operation on one TCP connection: BeginSession takes the
+// next session number and connects; when the connection stands the request of
+// the pending operation is sent; incoming frames are parsed and dispatched
+// until the server approves, declines or answers the command; the console then
+// sends "0023", and ReturnToIdle ends the session on the server's "0023", on a
+// time-out, on a socket error or when the socket closes.
+//
+// The main window owns this object (a member of Form1) and with it all session
+// state; the window side of every step goes through SessionHost. Everything
+// runs on the user-interface thread; the points where pending events run
+// (data arrival, SendFrame, ReturnToIdle, SendClose, frame building) may
+// re-enter the session.
+#pragma once
+
+#include "session/ConsoleSettings.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+class QTimer;
+class SessionHost;
+class TransactionLog;
+class VaroManager;
+
+class PaymentSession : public QObject {
+    Q_OBJECT
+public:
+    // SessionState values.
+    enum State : qint16 {
+        Idle = 0,
+        Connecting = 1,
+        CardPayment = 2,         // "0001" sent (payment or booking)
+        Cancellation = 3,        // "0016" sent
+        Tip = 4,                 // "0017" sent
+        BookingCompletion = 5,   // "0018" sent
+        ReportRequest = 6,       // "0019" sent
+        Closing = 7,             // "0023" sent, waiting for the server's "0023"
+        PosCommandRequest = 8,   // "0026" sent
+    };
+
+    // Timer1's three phases. Tests shorten them; the console uses the defaults.
+    struct Timeouts {
+        int connectMs = 5000;
+        int answerMs = 15000;    // restarted by every keep-alive "0003"
+        int closeMs = 5000;
+    };
+
+    // A frame may announce up to 2 GB; ReceiveBuffer is bounded far above any
+    // real report answer, and a server that passes the bound ends the session.
+    static constexpr qsizetype kDefaultReceiveLimit = qsizetype(64) * 1024 * 1024;
+
+    // host and settings must outlive the session. logPath is the transaction
+    // log file ("log.txt" in the program's folder).
+    PaymentSession(SessionHost &host, const ConsoleSettings &settings,
+                   const QString &logPath, QObject *parent = nullptr);
+    ~PaymentSession() override;
+
+    void setTimeouts(const Timeouts &timeouts);
+    void setReceiveLimit(qsizetype bytes);
+
+    // --- Session state (read and written by the window) -------------------
+    qint16 SessionState = Idle;
+    qint32 sessionNumber = 0;      // 1..999999 once a session has run
+    QByteArray ReceiveBuffer;
+    bool ReportPending = false;
+    qint16 PendingPosCommand = -1; // command byte of a pending POS command, -1 none
+    bool CancelLocked = false;     // set while report data is decoded
+    QString finalStatusText;       // shown in the status line when the session ends
+
+    // The stored report request (PrepareReport).
+    QByteArray ReportFromStamp;    // YYMMDD + "000000"
+    QByteArray ReportToStamp;      // YYMMDD + "235959"
+    qint16 ReportGroup = 0;
+    quint8 ReportOnlyApproved = 0;
+    QString ReportPeriodText;      // "Periood: " ... set by SendReportRequest
+
+    QTcpSocket *Winsock1() const;
+    QTimer *Timer1() const;
+
+    // --- Operations --------------------------------------------------------
+    // Session steps of the window's BeginSession and ReturnToIdle, with the
+    // window's steps run through SessionHost at their places.
+    void BeginSession();
+    void ReturnToIdle();
+
+    // PreparePOSCommand: PendingPosCommand = commandId, then BeginSession.
+    void PreparePOSCommand(quint8 commandId);
+    // PrepareReport stores the request and begins the session; the caller
+    // (the window) checks for an open keystroke burst first.
+    void PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved);
+
+    // The cancel button "Loobu": "0005" unless CancelLocked.
+    void SendAbort();
+    // Answers of the prompt dialog; sent only while the socket is connected.
+    void ButtonResponse(quint8 ButtonCode);
+    void InputResponse(quint8 ButtonCode, const QString &Text);
+
+    // Logs and sends one frame; on a closed socket ends the session.
+    void SendFrame(const QByteArray &frame, const QByteArray &logText);
+    void SendClose();
+
+    // Writes one event entry to the transaction log.
+    void LogEvent(const QString &text);
+
+private:
+    class Private;
+    Private *d;
+};
