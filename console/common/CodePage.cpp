@@ -1,0 +1,148 @@
+#include "common/CodePage.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
+struct CodePageTable {
+    const char *name;
+    // Unicode code point of each byte 0x80..0xFF; 0x00..0x7F are ASCII.
+    std::array<char16_t, 128> high;
+    // (code point, byte) pairs of the high half, sorted by code point, for
+    // encoding; built once from `high`.
+    std::array<std::pair<char16_t, unsigned char>, 128> reverse;
+};
+
+namespace {
+
+constexpr std::array<char16_t, 128> kWindows1257 = {
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x0088, 0x2030, 0x008A, 0x2039, 0x008C, 0x00A8, 0x02C7, 0x00B8,  // 0x88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x0098, 0x2122, 0x009A, 0x203A, 0x009C, 0x00AF, 0x02DB, 0x009F,  // 0x98
+    0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7,  // 0xA0
+    0x00D8, 0x00A9, 0x0156, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00C6,  // 0xA8
+    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // 0xB0
+    0x00F8, 0x00B9, 0x0157, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00E6,  // 0xB8
+    0x0104, 0x012E, 0x0100, 0x0106, 0x00C4, 0x00C5, 0x0118, 0x0112,  // 0xC0
+    0x010C, 0x00C9, 0x0179, 0x0116, 0x0122, 0x0136, 0x012A, 0x013B,  // 0xC8
+    0x0160, 0x0143, 0x0145, 0x00D3, 0x014C, 0x00D5, 0x00D6, 0x00D7,  // 0xD0
+    0x0172, 0x0141, 0x015A, 0x016A, 0x00DC, 0x017B, 0x017D, 0x00DF,  // 0xD8
+    0x0105, 0x012F, 0x0101, 0x0107, 0x00E4, 0x00E5, 0x0119, 0x0113,  // 0xE0
+    0x010D, 0x00E9, 0x017A, 0x0117, 0x0123, 0x0137, 0x012B, 0x013C,  // 0xE8
+    0x0161, 0x0144, 0x0146, 0x00F3, 0x014D, 0x00F5, 0x00F6, 0x00F7,  // 0xF0
+    0x0173, 0x0142, 0x015B, 0x016B, 0x00FC, 0x017C, 0x017E, 0x02D9,  // 0xF8
+};
+
+constexpr std::array<char16_t, 128> kWindows1252 = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 0x88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 0x98
+    0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7,  // 0xA0
+    0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00AF,  // 0xA8
+    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // 0xB0
+    0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00BF,  // 0xB8
+    0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7,  // 0xC0
+    0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,  // 0xC8
+    0x00D0, 0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7,  // 0xD0
+    0x00D8, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x00DD, 0x00DE, 0x00DF,  // 0xD8
+    0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7,  // 0xE0
+    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF,  // 0xE8
+    0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7,  // 0xF0
+    0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,  // 0xF8
+};
+
+CodePageTable makeTable(const char *name, const std::array<char16_t, 128> &high)
+{
+    CodePageTable t{name, high, {}};
+    for (int i = 0; i < 128; ++i)
+        t.reverse[i] = {high[i], static_cast<unsigned char>(0x80 + i)};
+    std::sort(t.reverse.begin(), t.reverse.end());
+    return t;
+}
+
+const CodePageTable &windows1257()
+{
+    static const CodePageTable t = makeTable("windows-1257", kWindows1257);
+    return t;
+}
+
+const CodePageTable &windows1252()
+{
+    static const CodePageTable t = makeTable("windows-1252", kWindows1252);
+    return t;
+}
+
+} // namespace
+
+std::optional<CodePage> CodePage::fromName(QByteArrayView name)
+{
+    const QByteArray n = name.toByteArray().trimmed().toLower();
+    if (n == "windows-1257" || n == "cp1257")
+        return CodePage(&windows1257());
+    if (n == "windows-1252" || n == "cp1252")
+        return CodePage(&windows1252());
+    return std::nullopt;
+}
+
+const CodePage &CodePage::console()
+{
+    static const CodePage page = [] {
+        const QByteArray configured = qgetenv("TELLAR_CODEPAGE");
+        if (configured.isEmpty())
+            return CodePage(&windows1257());
+        if (auto named = fromName(configured))
+            return *named;
+        // Not the error log: that file belongs to the settings store's
+        // failures. A technician starting the console sees this on stderr.
+        std::fprintf(stderr, "Tellar: unknown TELLAR_CODEPAGE \"%s\", using windows-1257\n",
+                     configured.constData());
+        return CodePage(&windows1257());
+    }();
+    return page;
+}
+
+QByteArray CodePage::encode(QStringView text) const
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            out.append(static_cast<char>(c));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size()
+            && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;  // one code point outside the BMP: one '?'
+            out.append('?');
+            continue;
+        }
+        const auto &rev = m_table->reverse;
+        auto it = std::lower_bound(rev.begin(), rev.end(), c,
+                                   [](const auto &entry, char16_t v) { return entry.first < v; });
+        out.append(it != rev.end() && it->first == c ? static_cast<char>(it->second) : '?');
+    }
+    return out;
+}
+
+QString CodePage::decode(QByteArrayView bytes) const
+{
+    QString out;
+    out.resize(bytes.size());
+    QChar *dst = out.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        dst[i] = QChar(b < 0x80 ? char16_t(b) : m_table->high[b - 0x80]);
+    }
+    return out;
+}
+
+QByteArray CodePage::name() const
+{
+    return QByteArray(m_table->name);
+}
