@@ -1,0 +1,124 @@
+#include "printing/ReceiptPrinter.h"
+
+#include "printing/PlatformPrinter.h"
+#include "printing/Spooler.h"
+
+#include "common/CodePage.h"
+#include "common/Helpers.h"
+
+#include <VaroManager.h>
+
+#include <limits>
+#include <string>
+
+namespace {
+
+// Prompt kind and style of the console's own errors: a plain message with
+// the error icon and "OK".
+constexpr int MessageKind = 0;
+constexpr int ErrorStyle = 16;
+
+const QString &receiptFontName()
+{
+    static const QString name = QStringLiteral("Courier New");
+    return name;
+}
+
+// The letters and their code page 437 bytes, pair by pair.
+constexpr char16_t EstonianLetters[] = u"ÄäÖöÜüÕõ";
+constexpr char Cp437Bytes[] = "\x8E\x84\x99\x94\x9A\x81\x93\x93";
+static_assert(sizeof EstonianLetters / sizeof EstonianLetters[0] == sizeof Cp437Bytes);
+
+} // namespace
+
+ReceiptPrinter::ReceiptPrinter(Spooler &spooler, PlatformPrinter &platformPrinter, BoxOpener openBox)
+    : m_spooler(spooler), m_platformPrinter(platformPrinter), m_openBox(std::move(openBox))
+{
+}
+
+ReceiptPrinter::~ReceiptPrinter() = default;
+
+QByteArray ReceiptPrinter::toReceiptPrinterBytes(QByteArrayView line)
+{
+    // The table is built from the console's code page, so it holds the bytes
+    // the letters really have in the lines. A letter the code page cannot
+    // hold cannot occur in a line and is left out (its '?' must stay '?').
+    static const auto table = [] {
+        const QByteArray letters = CodePage::console().encode(EstonianLetters);
+        QByteArray source, target;
+        for (qsizetype i = 0; i < letters.size() && i < qsizetype(sizeof Cp437Bytes - 1); ++i) {
+            if (letters[i] == '?')
+                continue;
+            source.append(letters[i]);
+            target.append(Cp437Bytes[i]);
+        }
+        return std::pair{source, target};
+    }();
+    return TranslateChars(line.toByteArray(), table.first, table.second);
+}
+
+qint16 ReceiptPrinter::FindPrinterIndex(const QString &name)
+{
+    const QStringList printers = m_spooler.destinations();
+    const qsizetype index = printers.indexOf(name);
+    if (index < 0 || index > std::numeric_limits<qint16>::max())
+        return -1;
+    return qint16(index);
+}
+
+bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumber,
+                                  const QString &printerName, bool raw)
+{
+    VaroManager codec;
+    const auto refuse = [&] {
+        if (m_openBox) {
+            m_openBox(MessageKind,
+                      QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=")
+                          + QString::number(receiptNumber) + QStringLiteral(")"),
+                      ErrorStyle);
+        }
+        return false;
+    };
+
+    // indexOf compares exactly, letter case included. The list is read once: the index and the name it selects come from the
+    // same list even if the spooler's changes meanwhile.
+    const QStringList printers = m_spooler.destinations();
+    const qsizetype index = printers.indexOf(printerName);
+    if (index < 0 || index > std::numeric_limits<qint16>::max())
+        return refuse();
+    m_platformPrinter.setCurrentPrinter(printers[index]);
+
+    codec.Reset();
+    std::string message = payload.toStdString();
+    std::string remainder;
+    if (codec.ProcessMessage(message, remainder) != VaroManager::Parsed)
+        return refuse();
+
+    const qint16 lineCount = codec.getFieldCount();
+    if (raw) {
+        if (!m_rawPrinter)
+            m_rawPrinter = std::make_unique<RAWPrinter>(m_spooler);
+        m_rawPrinter->DeviceName(printerName);
+    } else {
+        m_platformPrinter.setFontName(receiptFontName());
+    }
+
+    for (int k = 1; k <= lineCount; ++k) {
+        const std::string field = codec.GetFieldData(qint16(k), {});
+        if (field.empty())
+            continue;
+        const QByteArrayView line(field.data(), qsizetype(field.size()));
+        if (raw)
+            m_rawPrinter->PrintText(QByteArrayView(toReceiptPrinterBytes(line)));
+        else
+            m_platformPrinter.printLine(CodePage::console().decode(line));
+    }
+
+    if (lineCount > 0) {
+        if (raw)
+            m_rawPrinter->EndDoc();
+        else
+            m_platformPrinter.endDoc();
+    }
+    return true;
+}
