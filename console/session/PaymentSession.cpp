@@ -1,52 +1,614 @@
 #include "session/PaymentSession.h"
 
+#include "common/CodePage.h"
+#include "common/Config.h"
+#include "common/Helpers.h"
 #include "session/SessionHost.h"
+#include "session/SessionRequests.h"
+#include "session/TransactionLog.h"
+#include "session/VaroMessages.h"
+#include "window/AmountRules.h"
+
+#include <VaroManager.h>
 
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <string>
+
+namespace {
+
+// Message-box style of the console's own errors: error icon, "OK".
+constexpr qint32 kErrorStyle = 16;
+
+const QString kTimeoutText = QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)");
+const QString kSocketClosedText = QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)");
+const QString kWriteOnClosedText =
+    QStringLiteral("Ühendus maksesüsteemiga katkes. (Attempt to write on closed socket)");
+const QString kConnectFailedPrefix = QStringLiteral("Ei saa ühendust maksesüsteemiga. (");
+const QString kConnectionLostPrefix = QStringLiteral("Ühendus maksesüsteemiga katkes. (");
+const QString kApprovedPrefix = QStringLiteral("Toiming on teostatud. Kviitungi number: ");
+const QString kPosCommandTaken = QStringLiteral("Toiming täitmiseks võetud.");
+
+QByteArray toBytes(const std::string &s)
+{
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+std::string toStd(QByteArrayView b)
+{
+    return std::string(b.data(), std::size_t(b.size()));
+}
+
+QByteArray field(const VaroManager &message, qint16 id, QByteArrayView def = {})
+{
+    return toBytes(message.GetFieldData(id, toStd(def)));
+}
+
+// The report dialog's list position to the report column it groups by.
+qint16 groupCodeOfListPosition(qint16 position)
+{
+    switch (position) {
+    case 1: return 1;    // terminal
+    case 2: return 2;    // date
+    case 3: return 5;    // card
+    case 4: return 6;    // response code
+    case 5: return 11;   // sent / not sent
+    default: return 0;   // none
+    }
+}
+
+} // namespace
+
 class PaymentSession::Private {
 public:
-    Private(SessionHost &host, const ConsoleSettings &settings, QString logPath)
-        : host(host), settings(settings), logPath(std::move(logPath)) {}
+    Private(PaymentSession &q, SessionHost &host, const ConsoleSettings &settings, const QString &logPath)
+        : q(q), host(host), settings(settings), log(logPath)
+    {
+    }
 
+    PaymentSession &q;
     SessionHost &host;
     const ConsoleSettings &settings;
-    QString logPath;
+    TransactionLog log;
     Timeouts timeouts;
     qsizetype receiveLimit = kDefaultReceiveLimit;
     QTcpSocket *socket = nullptr;
     QTimer *timer = nullptr;
+
+    // Advanced whenever a session begins or ends. An event (time-out, socket
+    // signal, data) is acted on only for the session it belongs to, so a late
+    // one never reports on a session that is over.
+    quint64 generation = 0;
+    // ReturnToIdle is running: it lets events run in its middle, and none of
+    // them may act on the session it is ending.
+    bool ending = false;
+    // The socket is being closed by the console, not by the server: its
+    // disconnected signal is no server close.
+    bool closingLocally = false;
+
+    bool sessionRunning() const { return !ending && q.SessionState != Idle; }
+    SessionRequests::Address address() const
+    {
+        return {CodePage::console().encode(settings.fPOSID), q.sessionNumber};
+    }
+    SessionRequests::EventHook eventHook()
+    {
+        return [this] { host.processEvents(); };
+    }
+    void showError(const QString &text) { host.OpenBox(0, text, kErrorStyle); }
+    void restartTimer(int intervalMs)
+    {
+        timer->stop();
+        timer->setInterval(intervalMs);
+        timer->start();
+    }
+    void closeSocket()
+    {
+        closingLocally = true;
+        socket->abort();
+    }
+
+    // Socket and timer events.
+    void onConnected();
+    void onReadyRead();
+    void onDisconnected();
+    void onError(QAbstractSocket::SocketError error);
+    void onTimeout();
+    bool takeReceived();
+    void endAsClosedByServer();
+
+    // Requests.
+    void sendCardPayment(bool booking);
+    void sendCancellation();
+    void sendTip();
+    void sendBookingCompletion();
+    void sendReportRequest();
+    void sendPosCommand();
+
+    // Incoming messages.
+    void ProcessReceived();
+    void OnStatusText(const QByteArray &text);
+    void OnKeepAlive();
+    void OnReleaseBoxes();
+    void OnDeclined(const VaroManager &message);
+    void OnPosCommandResponse(const VaroManager &message);
+    void OnButtonBox(const VaroManager &message);
+    void OnInputBox(const VaroManager &message);
+    void OnApproved(const VaroManager &message);
+
+    void logEvent(const QByteArray &text) { log.logEvent(text); }
 };
 
 PaymentSession::PaymentSession(SessionHost &host, const ConsoleSettings &settings,
                                const QString &logPath, QObject *parent)
-    : QObject(parent), d(new Private(host, settings, logPath))
+    : QObject(parent), d(new Private(*this, host, settings, logPath))
 {
     d->socket = new QTcpSocket(this);
     d->timer = new QTimer(this);
+    d->timer->setObjectName(QStringLiteral("Timer1"));
+    d->socket->setObjectName(QStringLiteral("Winsock1"));
+    // One shot per arming: every phase arms it anew, and an expiry ends the
+    // session, so nothing would ever let it fire twice.
     d->timer->setSingleShot(true);
+    d->timer->setInterval(d->timeouts.answerMs);
+
+    connect(d->socket, &QTcpSocket::connected, this, [this] { d->onConnected(); });
+    connect(d->socket, &QTcpSocket::readyRead, this, [this] { d->onReadyRead(); });
+    connect(d->socket, &QTcpSocket::disconnected, this, [this] { d->onDisconnected(); });
+    connect(d->socket, &QTcpSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError error) { d->onError(error); });
+    // QIODevice::close() (and abort()) announces itself before the socket
+    // reports disconnected; a server's close does not pass here. This also
+    // covers closes by the report decoder through Winsock1().
+    connect(d->socket, &QIODevice::aboutToClose, this, [this] { d->closingLocally = true; });
+    connect(d->timer, &QTimer::timeout, this, [this] { d->onTimeout(); });
 }
 
-PaymentSession::~PaymentSession() { delete d; }
+PaymentSession::~PaymentSession()
+{
+    // The socket goes with the window; its last signals must not reach a
+    // half-destroyed session.
+    d->socket->disconnect(this);
+    d->timer->disconnect(this);
+    delete d;
+}
 
 void PaymentSession::setTimeouts(const Timeouts &timeouts) { d->timeouts = timeouts; }
 void PaymentSession::setReceiveLimit(qsizetype bytes) { d->receiveLimit = bytes; }
+void PaymentSession::setClock(const Clock &clock) { d->log.setClock(clock); }
 
 QTcpSocket *PaymentSession::Winsock1() const { return d->socket; }
 QTimer *PaymentSession::Timer1() const { return d->timer; }
 
-void PaymentSession::BeginSession() {}
-void PaymentSession::ReturnToIdle() {}
+// --- Session steps -----------------------------------------------------------
+
+void PaymentSession::BeginSession()
+{
+    // One session at a time. A second start while one runs (the special
+    // operations dialog stays usable during a payment) would take a new
+    // session number and make the console drop every answer of the payment
+    // in progress; it is refused instead.
+    if (SessionState != Idle || d->ending)
+        return;
+
+    d->host.showRunningLayout();
+    d->restartTimer(d->timeouts.connectMs);
+    SessionState = Connecting;
+    ++d->generation;
+
+    ++sessionNumber;
+    if (sessionNumber > 999999 || sessionNumber < 1)
+        sessionNumber = 1;
+    PutConfigString(Config::KeyPath, Config::Session, QString::number(sessionNumber));
+    d->host.setStatusBarText(QStringLiteral("Session: ") + PadNumber(sessionNumber, 6));
+
+    d->closingLocally = false;
+    ReceiveBuffer.clear();
+    if (d->socket->state() != QAbstractSocket::UnconnectedState)
+        d->closeSocket();
+    d->closingLocally = false;
+    d->socket->connectToHost(d->settings.fAddress, quint16(d->settings.fPort));
+}
+
+void PaymentSession::ReturnToIdle()
+{
+    // Entered again from an event that ran in its middle: the first call
+    // finishes the job.
+    if (d->ending)
+        return;
+    d->ending = true;
+    ++d->generation;
+
+    CancelLocked = false;
+    d->host.clearCardField();
+    PendingPosCommand = -1;
+    ReportPending = false;
+
+    d->host.showFinalStatus(finalStatusText);
+    finalStatusText.clear();
+    d->host.processEvents();
+
+    d->host.showIdleLayout();
+    d->host.processEvents();
+
+    d->timer->stop();
+    ReceiveBuffer.clear();
+    d->closeSocket();
+
+    SessionState = Idle;
+    d->host.ShowTabFrame();
+    ++d->generation;
+    d->ending = false;
+}
+
 void PaymentSession::PreparePOSCommand(quint8 commandId)
 {
+    if (SessionState != Idle || d->ending)
+        return;   // see BeginSession: the running session keeps its state
     PendingPosCommand = commandId;
     BeginSession();
 }
-void PaymentSession::PrepareReport(const QDate &, const QDate &, qint16, quint8) {}
-void PaymentSession::SendAbort() {}
-void PaymentSession::ButtonResponse(quint8) {}
-void PaymentSession::InputResponse(quint8, const QString &) {}
-void PaymentSession::SendFrame(const QByteArray &, const QByteArray &) {}
-void PaymentSession::SendClose() {}
-void PaymentSession::LogEvent(const QString &) {}
+
+void PaymentSession::PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved)
+{
+    if (SessionState != Idle || d->ending)
+        return;
+    ReportFromStamp = FormatDateYYMMDD(from).toLatin1() + "000000";
+    ReportToStamp = FormatDateYYMMDD(to).toLatin1() + "235959";
+    ReportOnlyApproved = onlyApproved != 0 ? 1 : 0;
+    ReportGroup = groupCodeOfListPosition(group);
+    ReportPending = true;
+    BeginSession();
+}
+
+// --- Requests -----------------------------------------------------------------
+
+void PaymentSession::SendAbort()
+{
+    if (CancelLocked)
+        return;
+    // Nothing to cancel without a session ("Loobu" is disabled then); sending
+    // would only end a session that does not exist and wipe the status line.
+    if (SessionState == Idle)
+        return;
+    SendFrame(SessionRequests::abort(d->address(), d->eventHook()), {});
+}
+
+void PaymentSession::ButtonResponse(quint8 ButtonCode)
+{
+    if (d->socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    SendFrame(SessionRequests::buttonResponse(d->address(), ButtonCode, d->eventHook()), {});
+}
+
+void PaymentSession::InputResponse(quint8 ButtonCode, const QString &Text)
+{
+    if (d->socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    // The typed (or swiped) text travels in the frame only; the log gets a
+    // fixed text instead of the frame.
+    const QByteArray frame = SessionRequests::inputResponse(
+        d->address(), ButtonCode, CodePage::console().encode(Text), d->eventHook());
+    SendFrame(frame, QByteArray(SessionRequests::kInputResponseLogText));
+}
+
+void PaymentSession::SendFrame(const QByteArray &frame, const QByteArray &logText)
+{
+    d->log.logOutgoing(logText.isEmpty() ? frame : logText);
+    if (d->socket->state() == QAbstractSocket::ConnectedState) {
+        d->socket->write(frame);
+        // Hand the bytes to the system now: a close that follows (ReturnToIdle
+        // aborts the socket) must not drop them.
+        d->socket->flush();
+    } else {
+        const qint16 was = SessionState;
+        ReturnToIdle();
+        if (was != Closing)
+            d->showError(kWriteOnClosedText);
+    }
+    d->host.processEvents();
+}
+
+void PaymentSession::SendClose()
+{
+    const quint64 session = d->generation;
+    SessionState = Closing;
+    SendFrame(SessionRequests::sessionClose(d->address(), d->eventHook()), {});
+    // Arm the close time-out only for a session that still waits for the
+    // server's "0023". When the send found the socket closed, or the answer
+    // came while the frame went out, the session is over, and a time-out
+    // armed now would report "(Timeout)" in Idle, after an approval.
+    if (d->generation == session && SessionState == Closing)
+        d->restartTimer(d->timeouts.closeMs);
+    d->host.processEvents();
+}
+
+void PaymentSession::LogEvent(const QString &text)
+{
+    d->logEvent(CodePage::console().encode(text));
+}
+
+void PaymentSession::Private::sendCardPayment(bool booking)
+{
+    q.SessionState = CardPayment;
+    double amount = 0;
+    GetAmount(host.entryFieldText(2), amount);
+    const QByteArray card = CodePage::console().encode(NormalizeTrackText(host.entryFieldText(1)));
+    const QByteArray frame = SessionRequests::cardPayment(address(), amount, card, booking, eventHook());
+    q.SendFrame(frame, SessionRequests::cardPaymentLogText(q.sessionNumber, amount));
+}
+
+void PaymentSession::Private::sendCancellation()
+{
+    q.SessionState = Cancellation;
+    const qint32 receipt = SessionRequests::receiptNumberFromText(host.entryFieldText(3));
+    q.SendFrame(SessionRequests::cancellation(address(), receipt, eventHook()), {});
+}
+
+void PaymentSession::Private::sendTip()
+{
+    q.SessionState = Tip;
+    double amount = 0;
+    GetAmount(host.entryFieldText(9), amount);
+    const qint32 receipt = SessionRequests::receiptNumberFromText(host.entryFieldText(8));
+    q.SendFrame(SessionRequests::tip(address(), amount, receipt, eventHook()), {});
+}
+
+void PaymentSession::Private::sendBookingCompletion()
+{
+    q.SessionState = BookingCompletion;
+    double amount = 0;
+    GetAmount(host.entryFieldText(7), amount);
+    const qint32 receipt = SessionRequests::receiptNumberFromText(host.entryFieldText(4));
+    q.SendFrame(SessionRequests::bookingCompletion(address(), amount, receipt, eventHook()), {});
+}
+
+void PaymentSession::Private::sendReportRequest()
+{
+    q.SessionState = ReportRequest;
+    q.ReportPeriodText = QStringLiteral("Periood: ")
+                       + FormatStamp(QString::fromLatin1(q.ReportFromStamp)) + QStringLiteral(" - ")
+                       + FormatStamp(QString::fromLatin1(q.ReportToStamp));
+    q.SendFrame(SessionRequests::reportRequest(address(), q.ReportFromStamp, q.ReportToStamp, eventHook()),
+                {});
+}
+
+void PaymentSession::Private::sendPosCommand()
+{
+    q.SessionState = PosCommandRequest;
+    q.SendFrame(SessionRequests::posCommand(address(), quint8(q.PendingPosCommand & 0xFF), eventHook()), {});
+}
+
+// --- Socket and timer events ----------------------------------------------------
+
+void PaymentSession::Private::onConnected()
+{
+    if (!sessionRunning() || q.SessionState != Connecting)
+        return;
+    restartTimer(timeouts.answerMs);
+    if (q.ReportPending) {
+        sendReportRequest();
+    } else if (q.PendingPosCommand < 0) {
+        switch (host.selectedTab()) {
+        case 1: sendCardPayment(false); break;
+        case 2: sendCancellation(); break;
+        case 3: sendTip(); break;
+        case 4: sendCardPayment(true); break;
+        case 5: sendBookingCompletion(); break;
+        default: break;
+        }
+    } else {
+        sendPosCommand();
+    }
+}
+
+void PaymentSession::Private::onReadyRead()
+{
+    const quint64 session = generation;
+    host.processEvents();
+    // Data of a session that has ended in the meantime (or before) is not
+    // read: ReturnToIdle has dropped it with the socket.
+    if (generation != session || !sessionRunning())
+        return;
+    if (takeReceived())
+        ProcessReceived();
+}
+
+// Moves what the socket holds to ReceiveBuffer. False when there was nothing,
+// or when the server passed the buffer's bound, which ends the session.
+bool PaymentSession::Private::takeReceived()
+{
+    const qint64 available = socket->bytesAvailable();
+    if (available <= 0)
+        return false;
+    if (available > receiveLimit - q.ReceiveBuffer.size()) {
+        // A server that announces a huge frame, or never stops sending, is
+        // treated as a broken connection instead of being buffered without end.
+        endAsClosedByServer();
+        return false;
+    }
+    q.ReceiveBuffer += socket->readAll();
+    return true;
+}
+
+void PaymentSession::Private::onDisconnected()
+{
+    if (closingLocally || !sessionRunning())
+        return;
+    // What the server sent before it closed is still this session's: an
+    // approval followed at once by the close must be handled as an approval.
+    const quint64 session = generation;
+    if (takeReceived())
+        ProcessReceived();
+    if (generation != session || !sessionRunning())
+        return;
+    endAsClosedByServer();
+}
+
+void PaymentSession::Private::endAsClosedByServer()
+{
+    const qint16 was = q.SessionState;
+    q.ReturnToIdle();
+    if (was != Idle && was != Closing)
+        showError(kSocketClosedText);
+}
+
+void PaymentSession::Private::onError(QAbstractSocket::SocketError error)
+{
+    // The server closing the connection also arrives as an error; it is
+    // handled as a close when the socket reports disconnected right after.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    if (closingLocally || !sessionRunning())
+        return;
+    const QString description = socket->errorString();
+    const qint16 was = q.SessionState;
+    q.ReturnToIdle();
+    if (was == Idle || was == Closing)
+        return;
+    const QString detail = QString::number(int(error)) + QStringLiteral(" - ") + description + u')';
+    showError((was == Connecting ? kConnectFailedPrefix : kConnectionLostPrefix) + detail);
+}
+
+void PaymentSession::Private::onTimeout()
+{
+    // A time-out outlives nothing: once its session has ended it reports
+    // nothing (ReturnToIdle stops the timer, but it lets events run first).
+    if (!sessionRunning())
+        return;
+    const qint16 was = q.SessionState;
+    q.ReturnToIdle();
+    if (was != Closing)
+        showError(kTimeoutText);
+}
+
+// --- Incoming messages ----------------------------------------------------------
+
+// Takes one frame at a time from the front of ReceiveBuffer and dispatches it.
+// A loop, not a call per frame: a server may send any number of frames in one
+// read. It stops at an incomplete or bad frame (the rest waits for the next
+// data arrival), at a frame for another POS or another session (likewise),
+// when the server's "0023" ends the session, and when the buffer is empty.
+// Handlers let events run, which may append to ReceiveBuffer or end the
+// session; the buffer is therefore read afresh for every frame.
+void PaymentSession::Private::ProcessReceived()
+{
+    const quint64 session = generation;
+    const QByteArray pos = CodePage::console().encode(settings.fPOSID);
+    while (generation == session && !q.ReceiveBuffer.isEmpty()) {
+        VaroManager message;
+        message.Reset();
+        std::string buffer = toStd(q.ReceiveBuffer);
+        std::string remainder;
+        const qint16 result = message.ProcessMessage(buffer, remainder);
+        q.ReceiveBuffer = toBytes(remainder);
+        if (result != VaroManager::Parsed)
+            return;
+
+        if (field(message, VaroMsg::kFieldPos, VaroMsg::kNoPosOrSession) != pos)
+            return;
+        const QString sessionText =
+            QString::fromLatin1(field(message, VaroMsg::kFieldSession, VaroMsg::kNoPosOrSession));
+        if (!IsNumericText(sessionText) || sessionText.trimmed().toDouble() != double(q.sessionNumber))
+            return;
+
+        const QByteArray code = field(message, VaroMsg::kFieldCode);
+        if (code == VaroMsg::kSessionClose) {
+            if (q.SessionState == Closing) {
+                q.ReturnToIdle();
+                return;
+            }
+        } else if (code == VaroMsg::kStatusText) {
+            OnStatusText(field(message, VaroMsg::kFieldText));
+        } else if (code == VaroMsg::kKeepAlive) {
+            OnKeepAlive();
+        } else if (code == VaroMsg::kReleaseBoxes) {
+            OnReleaseBoxes();
+        } else if (code == VaroMsg::kDeclined) {
+            OnDeclined(message);
+        } else if (code == VaroMsg::kPosCommandResponse) {
+            OnPosCommandResponse(message);
+        } else if (code == VaroMsg::kDeclinedOther) {
+            OnDeclined(message);
+        } else if (code == VaroMsg::kButtonBox) {
+            OnButtonBox(message);
+        } else if (code == VaroMsg::kInputBox) {
+            OnInputBox(message);
+        } else if (code == VaroMsg::kApproved) {
+            OnApproved(message);
+        } else if (code == VaroMsg::kReportData) {
+            host.DecodeReport(message);
+        }
+    }
+}
+
+void PaymentSession::Private::OnStatusText(const QByteArray &text)
+{
+    host.setStatusLine(CodePage::console().decode(text));
+    logEvent("StatusText: " + text);
+}
+
+void PaymentSession::Private::OnKeepAlive()
+{
+    // Restart the countdown only if it runs: a stopped timer stays stopped.
+    if (timer->isActive())
+        timer->start();
+    logEvent("KeepAlive.");
+}
+
+void PaymentSession::Private::OnReleaseBoxes()
+{
+    logEvent("ReleaseBoxes.");
+    host.CloseAllBoxes();
+}
+
+void PaymentSession::Private::OnDeclined(const VaroManager &message)
+{
+    const QByteArray text = field(message, VaroMsg::kFieldText);
+    const QByteArray reason = field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason);
+    logEvent("Transaction Declined: " + reason + " - " + text);
+    q.SendClose();
+    // Shown after the close: the box stays open when the session has ended.
+    showError(CodePage::console().decode(text));
+}
+
+void PaymentSession::Private::OnPosCommandResponse(const VaroManager &message)
+{
+    (void)field(message, VaroMsg::kFieldText);   // carried, not shown
+    logEvent("POS_COMMAND_RESPONSE received");
+    // Stored before the close: the server's "0023" may end the session while
+    // the close request is on its way, and the text belongs to this session.
+    q.finalStatusText = kPosCommandTaken;
+    q.SendClose();
+}
+
+void PaymentSession::Private::OnButtonBox(const VaroManager &message)
+{
+    const qint32 style = DecodeInt32(field(message, VaroMsg::kFieldStyle, QByteArrayView("\0\0\0\0", 4)));
+    const QByteArray text = field(message, VaroMsg::kFieldText);
+    logEvent("ButtonBox: " + text);
+    host.OpenBox(1, CodePage::console().decode(text), style);
+}
+
+void PaymentSession::Private::OnInputBox(const VaroManager &message)
+{
+    const qint32 style = DecodeInt32(field(message, VaroMsg::kFieldStyle, QByteArrayView("\0\0\0\0", 4)));
+    const QByteArray text = field(message, VaroMsg::kFieldText);
+    const bool masked = field(message, VaroMsg::kFieldMasked) == QByteArrayView("\x01", 1);
+    logEvent("InputBox: " + text);
+    host.OpenBox(masked ? 3 : 2, CodePage::console().decode(text), style);
+}
+
+void PaymentSession::Private::OnApproved(const VaroManager &message)
+{
+    timer->stop();
+    const qint32 stan = DecodeInt32(field(message, VaroMsg::kFieldNumber));
+    logEvent("ApproveMessage: STAN=" + QByteArray::number(stan));
+    const QByteArray receipt = field(message, VaroMsg::kFieldReceipt);
+    if (!receipt.isEmpty() && settings.fDoPrint)
+        host.PrintReceipt(receipt, stan);
+    host.clearEntryFields();
+    q.finalStatusText = kApprovedPrefix + QString::number(stan);
+    q.SendClose();
+}

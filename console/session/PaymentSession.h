@@ -21,6 +21,7 @@
 #include <QObject>
 #include <QString>
 
+class Clock;
 class QTcpSocket;
 class QTimer;
 class SessionHost;
@@ -62,6 +63,9 @@ public:
 
     void setTimeouts(const Timeouts &timeouts);
     void setReceiveLimit(qsizetype bytes);
+    // The clock of the transaction log's stamps (Clock::system() until set);
+    // it must outlive the session.
+    void setClock(const Clock &clock);
 
     // --- Session state (read and written by the window) -------------------
     qint16 SessionState = Idle;
@@ -75,8 +79,8 @@ public:
     // The stored report request (PrepareReport).
     QByteArray ReportFromStamp;    // YYMMDD + "000000"
     QByteArray ReportToStamp;      // YYMMDD + "235959"
-    qint16 ReportGroup = 0;
-    quint8 ReportOnlyApproved = 0;
+    qint16 ReportGroup = 0;        // group code (report column), mapped from the list position
+    quint8 ReportOnlyApproved = 0; // 1 when only approved transactions are shown, else 0
     QString ReportPeriodText;      // "Periood: " ... set by SendReportRequest
 
     QTcpSocket *Winsock1() const;

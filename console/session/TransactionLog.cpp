@@ -1,0 +1,74 @@
+#include "session/TransactionLog.h"
+
+#include "common/Clock.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+TransactionLog::TransactionLog(QString path, const Clock *clock)
+    : m_path(std::move(path)), m_clock(clock ? clock : &Clock::system())
+{
+}
+
+QByteArray TransactionLog::stampText(const QDateTime &time)
+{
+    const QDate date = time.date();
+    const QTime clock = time.time();
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", date.day(), date.month(),
+                  date.year(), clock.hour(), clock.minute(), clock.second());
+    return QByteArray(text);
+}
+
+QByteArray TransactionLog::stamp() const
+{
+    return stampText(m_clock->now());
+}
+
+void TransactionLog::logOutgoing(const QByteArray &text)
+{
+    QByteArray line;
+    line.reserve(text.size() + 32);
+    line += '"';
+    line += stamp();
+    line += " OUT:";
+    line += text;
+    line += "\"\r\n";
+    // Nothing to do about an unwritable log here: the message is still sent.
+    AppendToFile(m_path, line);
+}
+
+void TransactionLog::logEvent(const QByteArray &text)
+{
+    AppendToFile(m_path, stamp() + ' ' + text);
+}
+
+int TransactionLog::AppendToFile(const QString &path, const QByteArray &data, QString *errorText)
+{
+    if (data.isEmpty())
+        return 0;
+    QFile file(path);
+    const auto fail = [&file, errorText] {
+        if (errorText)
+            *errorText = file.errorString();
+        const int number = int(file.error());
+        file.close();
+        return number != 0 ? number : int(QFileDevice::WriteError);
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return fail();
+    qint64 done = 0;
+    while (done < data.size()) {
+        const qint64 n = file.write(data.constData() + done, data.size() - done);
+        if (n <= 0)
+            return fail();
+        done += n;
+    }
+    if (!file.flush())
+        return fail();
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return fail();
+    return 0;
+}
