@@ -34,6 +34,15 @@ public:
     // result for the caller to reject as a usage error.
     static QStringList init(const QStringList &args);
 
+    // What init() would decide, without storing it: the folders (options
+    // over environment over defaults) and the remaining arguments.
+    struct Options {
+        QString programDir;
+        QString registryDir;
+        QStringList rest;
+    };
+    static Options parse(const QStringList &args);
+
     static QString programDir();
     static QString registryDir();
     static QString programName();
