@@ -1,0 +1,36 @@
+// The amount parser of the transaction tabs and the two receipt-number rules.
+//
+// GetAmount never follows the locale: "," and "." are both the decimal
+// separator, and an amount has exactly two decimals or none. Rule A's number
+// test is the one place where the system locale counts: its decimal separator
+// is the locale's, as the cashier's workstation shows numbers.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QStringView>
+
+// Whether AmountString is an acceptable amount; ResultAmount receives its
+// value in currency units ("12,50" -> 12.5). The text is trimmed of blanks and
+// may be at most 32 characters; an optional "-", digits, and at most one ","
+// or "." followed by exactly two digits. On a character that is none of
+// these ResultAmount is 0. Zero and negative amounts pass.
+bool GetAmount(const QString &AmountString, double &ResultAmount);
+
+// The general numeric test: ignoring leading and trailing blanks, an optional
+// sign, digits with at most one decimal separator (the locale's), at least
+// one digit, and an optional exponent ("e", "E", optional sign, digits).
+// Thousands separators, currency signs and hexadecimal prefixes do not count.
+bool IsLocaleNumeric(QStringView text, const QLocale &locale = QLocale::system());
+
+// The value of a text that passes IsLocaleNumeric with the same locale; NaN
+// for any other text and for a value a double cannot hold ("1e999").
+double LocaleNumericValue(QStringView text, const QLocale &locale = QLocale::system());
+
+// Rule A (cancellation and tip): 1 to 6 characters as entered, blanks
+// included, and numeric by IsLocaleNumeric.
+bool ReceiptRuleA(const QString &text, const QLocale &locale = QLocale::system());
+
+// Rule B (booking completion): 1 to 6 characters as entered and accepted by
+// GetAmount.
+bool ReceiptRuleB(const QString &text);

@@ -1,0 +1,126 @@
+// GetAmount and the receipt-number rules, row by row.
+#include "window/AmountRules.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+#include <QString>
+
+#include <cmath>
+#include <ostream>
+
+namespace {
+
+struct AmountRow {
+    const char *name;
+    QString text;
+    bool accepted;
+    double value;   // checked when accepted, and for rows that fix the value on refusal
+    bool checkValueOnRefusal = false;
+};
+
+void PrintTo(const AmountRow &row, std::ostream *os) { *os << row.name; }
+
+class GetAmountRows : public ::testing::TestWithParam<AmountRow> {};
+
+TEST_P(GetAmountRows, AcceptsExactlyTwoDecimalsWithCommaOrPoint)
+{
+    const AmountRow &row = GetParam();
+    double value = -12345;   // a value GetAmount must overwrite when it accepts
+    EXPECT_EQ(GetAmount(row.text, value), row.accepted) << row.text.toStdString();
+    if (row.accepted || row.checkValueOnRefusal)
+        EXPECT_DOUBLE_EQ(value, row.value) << row.text.toStdString();
+}
+
+const QString k32Digits = QString(32, u'9');
+const QString k33Digits = QString(33, u'9');
+
+INSTANTIATE_TEST_SUITE_P(
+    AmountTexts, GetAmountRows,
+    ::testing::Values(
+        AmountRow{"CommaTwoDecimals", u"12,50"_qs, true, 12.5},
+        AmountRow{"PointTwoDecimals", u"12.50"_qs, true, 12.5},
+        AmountRow{"BlanksAroundWholeNumber", u" 7 "_qs, true, 7},
+        AmountRow{"NegativeBelowOne", u"-0,50"_qs, true, -0.5},
+        AmountRow{"Zero", u"0"_qs, true, 0},
+        AmountRow{"NegativeWhole", u"-3"_qs, true, -3},
+        AmountRow{"OneDecimalRefused", u"12,5"_qs, false, 0},
+        AmountRow{"ThreeDecimalsRefused", u"12,505"_qs, false, 0},
+        AmountRow{"TrailingSeparatorRefused", u"12."_qs, false, 0},
+        AmountRow{"LeadingSeparatorRefused", u",50"_qs, false, 0},
+        AmountRow{"MinusThenSeparatorRefused", u"-,50"_qs, false, 0},
+        AmountRow{"MinusAloneRefused", u"-"_qs, false, 0},
+        AmountRow{"ThousandsBlankRefused", u"1 000"_qs, false, 0, true},
+        AmountRow{"ExponentRefusedWithValueZero", u"1e3"_qs, false, 0, true},
+        AmountRow{"TwoSeparatorsRefused", u"12,50,00"_qs, false, 0},
+        AmountRow{"EmptyRefused", u""_qs, false, 0},
+        AmountRow{"BlanksOnlyRefused", u"   "_qs, false, 0},
+        AmountRow{"PlusSignRefused", u"+5"_qs, false, 0, true},
+        AmountRow{"ThirtyTwoDigitsAccepted", k32Digits, true, 1e32 - 1},
+        AmountRow{"ThirtyThreeDigitsRefused", k33Digits, false, 0},
+        AmountRow{"ThirtyTwoAfterTrimAccepted", u"  "_qs + k32Digits + u"  "_qs, true, 1e32 - 1}),
+    [](const ::testing::TestParamInfo<AmountRow> &info) { return std::string(info.param.name); });
+
+TEST(GetAmount, DoesNotFollowTheLocale)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::Estonian, QLocale::Estonia));
+    double value = 0;
+    EXPECT_TRUE(GetAmount(u"1.25"_qs, value));
+    EXPECT_DOUBLE_EQ(value, 1.25);
+    EXPECT_TRUE(GetAmount(u"1,25"_qs, value));
+    EXPECT_DOUBLE_EQ(value, 1.25);
+    QLocale::setDefault(saved);
+}
+
+struct RuleRow {
+    const char *name;
+    QString text;
+    bool ruleA;      // with a locale whose decimal separator is "."
+    bool ruleAComma; // with a locale whose decimal separator is ","
+    bool ruleB;
+};
+
+void PrintTo(const RuleRow &row, std::ostream *os) { *os << row.name; }
+
+class ReceiptRuleRows : public ::testing::TestWithParam<RuleRow> {};
+
+TEST_P(ReceiptRuleRows, LengthAndNumericTests)
+{
+    const RuleRow &row = GetParam();
+    const QLocale pointLocale(QLocale::English, QLocale::UnitedStates);
+    const QLocale commaLocale(QLocale::Estonian, QLocale::Estonia);
+    EXPECT_EQ(ReceiptRuleA(row.text, pointLocale), row.ruleA);
+    EXPECT_EQ(ReceiptRuleA(row.text, commaLocale), row.ruleAComma);
+    EXPECT_EQ(ReceiptRuleB(row.text), row.ruleB);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReceiptTexts, ReceiptRuleRows,
+    ::testing::Values(
+        RuleRow{"SixDigits", u"123456"_qs, true, true, true},
+        RuleRow{"SevenDigitsTooLong", u"1234567"_qs, false, false, false},
+        RuleRow{"Empty", u""_qs, false, false, false},
+        RuleRow{"ExponentNumericButNoAmount", u"1e3"_qs, true, true, false},
+        RuleRow{"AmountWithCommaIsRuleB", u"12,50"_qs, false, true, true},
+        RuleRow{"AmountWithPointFollowsLocale", u"12.50"_qs, true, false, true},
+        RuleRow{"BlanksCountInLength", u"  1234 "_qs, false, false, false},
+        RuleRow{"BlanksAroundFitLength", u" 42 "_qs, true, true, true},
+        RuleRow{"SignedNumber", u"-5"_qs, true, true, true},
+        RuleRow{"Letters", u"12a"_qs, false, false, false},
+        RuleRow{"HexPrefixNotNumeric", u"0x10"_qs, false, false, false},
+        RuleRow{"BlanksOnly", u"   "_qs, false, false, false},
+        RuleRow{"ExponentWithoutDigits", u"1e"_qs, false, false, false},
+        RuleRow{"SeparatorOnly", u"."_qs, false, false, false}),
+    [](const ::testing::TestParamInfo<RuleRow> &info) { return std::string(info.param.name); });
+
+TEST(LocaleNumericValue, ReadsTheLocaleSeparatorAndRefusesOverflow)
+{
+    const QLocale commaLocale(QLocale::Estonian, QLocale::Estonia);
+    EXPECT_DOUBLE_EQ(LocaleNumericValue(u" 80,5 "_qs, commaLocale), 80.5);
+    EXPECT_DOUBLE_EQ(LocaleNumericValue(u"-1,5e2"_qs, commaLocale), -150);
+    EXPECT_TRUE(std::isnan(LocaleNumericValue(u"80.5"_qs, commaLocale)));
+    EXPECT_TRUE(std::isnan(LocaleNumericValue(u"1e999"_qs, QLocale::c())));
+}
+
+} // namespace
