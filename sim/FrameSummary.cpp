@@ -1,0 +1,140 @@
+#include "FrameSummary.h"
+
+#include "SimProtocol.h"
+#include "VaroManager.h"
+
+#include <charconv>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace Sim {
+
+namespace {
+
+constexpr int kHexShown = 16;   // longer binary values are cut in the log
+
+QString hexOf(const std::string &bytes)
+{
+    const auto shown = std::min<size_t>(bytes.size(), kHexShown);
+    QString text = QString::fromLatin1(QByteArray(bytes.data(), static_cast<qsizetype>(shown)).toHex(' '));
+    if (bytes.size() > shown)
+        text += QStringLiteral(" ...(%1 bytes)").arg(bytes.size());
+    return text;
+}
+
+bool isText(const std::string &bytes)
+{
+    if (bytes.empty())
+        return false;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+QString quoted(const QString &text)
+{
+    QString out = text;
+    out.replace(u'\\', u"\\\\"_s).replace(u'"', u"\\\""_s);
+    return u'"' + out + u'"';
+}
+
+QString doubleText(const std::string &bytes)
+{
+    uint64_t raw = 0;
+    for (int i = 7; i >= 0; --i)
+        raw = (raw << 8) | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
+    double value = 0;
+    std::memcpy(&value, &raw, sizeof value);
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);   // shortest, no locale
+    return QString::fromLatin1(text, result.ptr - text);
+}
+
+int32_t int32Of(const std::string &bytes)
+{
+    uint32_t raw = 0;
+    for (int i = 3; i >= 0; --i)
+        raw = (raw << 8) | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
+    return static_cast<int32_t>(raw);
+}
+
+// A field that holds a whole frame (a receipt, a report record).
+int nestedFieldCount(const std::string &bytes)
+{
+    if (bytes.empty() || static_cast<unsigned char>(bytes[0]) != 0x01)
+        return -1;
+    VaroManager nested;
+    std::string message = bytes;
+    std::string remainder;
+    if (nested.ProcessMessage(message, remainder) != VaroManager::Parsed || !remainder.empty())
+        return -1;
+    return nested.getFieldCount();
+}
+
+} // namespace
+
+QString maskCard(const std::string &track)
+{
+    size_t start = 0;
+    while (start < track.size()) {
+        while (start < track.size() && !std::isdigit(static_cast<unsigned char>(track[start])))
+            ++start;
+        size_t end = start;
+        while (end < track.size() && std::isdigit(static_cast<unsigned char>(track[end])))
+            ++end;
+        if (end - start >= 12) {
+            return QStringLiteral("card[%1 bytes, PAN ...%2]")
+                .arg(track.size())
+                .arg(QString::fromLatin1(track.data() + end - 4, 4));
+        }
+        start = end;
+    }
+    return QStringLiteral("card[%1 bytes]").arg(track.size());
+}
+
+QString describeFrame(const VaroManager &frame, const CodePage &codePage)
+{
+    const std::string code = frame.GetFieldData(SimProtocol::kFieldCode, "?");
+    QString line = isText(code) ? codePage.decode(QByteArrayView(code.data(), static_cast<qsizetype>(code.size())))
+                                : u'[' + hexOf(code) + u']';
+    const bool textIsSecret = code == SimProtocol::kCardPayment || code == SimProtocol::kInputResponse;
+    for (int16_t index = 1; index <= frame.getFieldCount(); ++index) {
+        const int16_t id = frame.GetFieldIDByIndex(index);
+        if (id == SimProtocol::kFieldCode)
+            continue;
+        const std::string data = frame.GetFieldDataByIndex(index);
+        const QString asText = codePage.decode(QByteArrayView(data.data(), static_cast<qsizetype>(data.size())));
+        QString value;
+        if (id == SimProtocol::kFieldText && textIsSecret) {
+            value = code == SimProtocol::kCardPayment ? maskCard(data)
+                                                      : QStringLiteral("hidden[%1 bytes]").arg(data.size());
+        } else if (id == SimProtocol::kFieldAmount && data.size() == 8) {
+            value = doubleText(data);
+        } else if (data.empty()) {
+            value = u"\"\""_s;
+        } else if (data.size() == 1) {
+            value = hexOf(data);
+        } else if (const int nested = nestedFieldCount(data); nested >= 0) {
+            value = QStringLiteral("frame[%1 fields, %2 bytes]").arg(nested).arg(data.size());
+        } else if (isText(data)) {
+            value = id == SimProtocol::kFieldSession ? asText : quoted(asText);
+        } else if (data.size() == 4) {
+            value = QStringLiteral("int32 %1").arg(int32Of(data));
+        } else {
+            value = hexOf(data);
+        }
+        if (id == SimProtocol::kFieldPos)
+            line += u" pos="_s + value;
+        else if (id == SimProtocol::kFieldSession)
+            line += u" session="_s + value;
+        else
+            line += u' ' + QString::number(id) + u'=' + value;
+    }
+    return line;
+}
+
+} // namespace Sim
