@@ -228,30 +228,28 @@ int16_t VaroManager::ProcessMessage(std::string &Msg, std::string &Remainder)
     // Results 1 and 3 consume nothing. An incomplete frame is not an error:
     // TCP delivers a frame in whatever pieces it likes, and the caller keeps
     // Remainder and calls again when more bytes have arrived.
-    if (Msg.size() < kOverhead) {
+    const auto keepAll = [&](int16_t result) {
         if (&Remainder != &Msg)
             Remainder = Msg;
-        return Incomplete;
-    }
-    if (static_cast<unsigned char>(Msg[0]) != kStartByte) {
-        if (&Remainder != &Msg)
-            Remainder = Msg;
-        return NoStartByte;
-    }
+        return result;
+    };
+    if (Msg.size() < kOverhead)
+        return keepAll(Incomplete);
+    if (static_cast<unsigned char>(Msg[0]) != kStartByte)
+        return keepAll(NoStartByte);
 
     // Computed in 64 bits: L + 6 must not wrap. A negative or overflowing L
-    // describes no frame at all; see BadLength for why all of Msg goes.
+    // describes no frame at all; see BadLength for why all of Msg goes. A
+    // large but representable L only waits for more bytes: nothing is ever
+    // reserved by a length read from the wire.
     const int64_t bodyLength = DecodeInt32(std::string_view(Msg).substr(kStartSize, kLengthSize));
     if (bodyLength < 0 || bodyLength > kMaxBodyLength) {
         Remainder.clear();
         return BadLength;
     }
     const auto frameLength = static_cast<std::size_t>(bodyLength) + kOverhead;
-    if (Msg.size() < frameLength) {
-        if (&Remainder != &Msg)
-            Remainder = Msg;
-        return Incomplete;
-    }
+    if (Msg.size() < frameLength)
+        return keepAll(Incomplete);
 
     // From here on the frame is consumed whatever its content; a bad frame is
     // dropped and the caller goes on with the bytes after it.

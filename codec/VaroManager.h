@@ -47,7 +47,8 @@ public:
         Parsed = 0,        // a complete, valid frame; all fields added
         NoStartByte = 1,   // first byte is not 0x01; nothing consumed
         DuplicateId = 2,   // a field ID repeats; the fields before it were added
-        Incomplete = 3,    // fewer than 6 bytes, or fewer than L + 6
+        Incomplete = 3,    // fewer than 6 bytes, or fewer than L + 6 (for any
+                           // L up to 2^31 - 7; nothing is allocated by L)
         BadCheckByte = 4,  // check byte neither 0x2C nor the XOR of the frame
         ShortRecord = 5,   // fewer than 6 body bytes where a field record starts
         DataOverrun = 6,   // a field's data length is negative or runs past the body;
