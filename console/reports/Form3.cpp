@@ -1,0 +1,99 @@
+#include "reports/Form3.h"
+
+#include "common/Clock.h"
+#include "reports/ReportRequester.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+template <typename W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QLatin1StringView(name));
+    return widget;
+}
+
+QDateEdit *datePicker(const char *name, const QDate &today)
+{
+    QDateEdit *picker = named(new QDateEdit(today), name);
+    picker->setCalendarPopup(true);
+    // Digits and dots whatever the locale; only the day is used.
+    picker->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    return picker;
+}
+
+} // namespace
+
+Form3::Form3(ReportRequester &requester, const Clock &clock)
+    : QDialog(nullptr), m_requester(requester)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Aruanne"));
+    setModal(false);
+
+    const QDate today = clock.now().date();
+    Label1 = named(new QLabel(QStringLiteral("Algus:")), "Label1");
+    DTPicker1 = datePicker("DTPicker1", today);
+    Label2 = named(new QLabel(QStringLiteral("Lõpp:")), "Label2");
+    DTPicker2 = datePicker("DTPicker2", today);
+    Label3 = named(new QLabel(QStringLiteral("Grupeering:")), "Label3");
+    Combo1 = named(new QComboBox, "Combo1");
+    Combo1->addItems(groupingItems());
+    Combo1->setCurrentIndex(0);
+    Check1 = named(new QCheckBox(QStringLiteral("Näita ainult õnnestunud tehinguid")), "Check1");
+    Check1->setChecked(true);
+    Command1 = named(new QPushButton(QStringLiteral("OK")), "Command1");
+    Command1->setDefault(true);
+    Command2 = named(new QPushButton(QStringLiteral("Loobu")), "Command2");
+    Command2->setAutoDefault(false);
+
+    Label1->setBuddy(DTPicker1);
+    Label2->setBuddy(DTPicker2);
+    Label3->setBuddy(Combo1);
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(DTPicker1, 0, 1);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(DTPicker2, 1, 1);
+    grid->addWidget(Label3, 2, 0);
+    grid->addWidget(Combo1, 2, 1);
+    grid->addWidget(Check1, 3, 0, 1, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    grid->addLayout(buttons, 4, 0, 1, 2);
+    setLayout(grid);
+
+    connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+}
+
+QStringList Form3::groupingItems()
+{
+    return {QStringLiteral("Puudub"),       QStringLiteral("Terminal"),     QStringLiteral("Kuupäev"),
+            QStringLiteral("Kaart"),        QStringLiteral("Vastuse kood"), QStringLiteral("Staatus")};
+}
+
+void Form3::Command1_Click()
+{
+    hide();
+    const QDate from = DTPicker1->date();
+    const QDate to = DTPicker2->date();
+    const qint16 group = qint16(Combo1->currentIndex());
+    const quint8 onlyApproved = Check1->isChecked() ? 1 : 0;
+    m_requester.PrepareReport(from, to, group, onlyApproved);
+}
+
+void Form3::Command2_Click()
+{
+    hide();
+}

@@ -1,0 +1,46 @@
+// ReportHost: what the report code needs of the main window and its session
+// while it decodes an answer and builds the document. Form1 supplies one
+// (SessionReportHost adapts PaymentSession and SessionHost); tests supply a
+// recording fake, so decoding and layout run without widgets or sockets.
+//
+// Every call happens on the user-interface thread. processEvents lets other
+// handlers run in the middle of a report; they may call into the session but
+// never into the report being built.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class ReportHost {
+public:
+    virtual ~ReportHost() = default;
+
+    // The stored request (PrepareReport and SendReportRequest).
+    virtual bool reportOnlyApproved() const = 0;
+    virtual qint16 reportGroupColumn() const = 0;   // 0, 1, 2, 5, 6 or 11
+    virtual QString reportPeriodText() const = 0;
+
+    // Closes Winsock1 and stops Timer1: nothing more is awaited from the
+    // server once the answer is in hand.
+    virtual void closeConnection() = 0;
+    // CancelLocked: the cancel button sends nothing while it is set.
+    virtual void setCancelLocked(bool locked) = 0;
+
+    // Text10, the status line.
+    virtual void setStatusLine(const QString &text) = 0;
+    // Lets pending window, timer and socket events run.
+    virtual void processEvents() = 0;
+    // One event entry in the transaction log.
+    virtual void LogEvent(const QString &text) = 0;
+    // A prompt of the box stack; the report shows kind 0, style 16.
+    virtual void OpenBox(quint8 kind, const QString &text, qint32 style) = 0;
+
+    // Opens the saved report for the cashier; true when it could be handed
+    // to a viewer (see OpenDocument).
+    virtual bool openDocument(const QString &path) = 0;
+
+    // The entry fields of the transaction tabs and savedAmountText emptied.
+    virtual void clearEntryFields() = 0;
+    // Ends the session and shows the idle window.
+    virtual void ReturnToIdle() = 0;
+};

@@ -1,0 +1,37 @@
+// SessionReportHost: the ReportHost of the running console, made of the main
+// window's PaymentSession and its SessionHost side. Form1 implements
+// SessionHost::DecodeReport with
+//
+//     SessionReportHost host(m_session, *this);
+//     DecodeReport(message, host);
+//
+// Both objects must outlive the call.
+#pragma once
+
+#include "reports/ReportHost.h"
+
+class PaymentSession;
+class SessionHost;
+
+class SessionReportHost final : public ReportHost {
+public:
+    SessionReportHost(PaymentSession &session, SessionHost &window);
+
+    bool reportOnlyApproved() const override;
+    qint16 reportGroupColumn() const override;
+    QString reportPeriodText() const override;
+    void closeConnection() override;
+    void setCancelLocked(bool locked) override;
+    void setStatusLine(const QString &text) override;
+    void processEvents() override;
+    void LogEvent(const QString &text) override;
+    void OpenBox(quint8 kind, const QString &text, qint32 style) override;
+    // OpenDocument (DocumentOpener.h).
+    bool openDocument(const QString &path) override;
+    void clearEntryFields() override;
+    void ReturnToIdle() override;
+
+private:
+    PaymentSession &m_session;
+    SessionHost &m_window;
+};
