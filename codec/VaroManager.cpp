@@ -10,9 +10,12 @@ namespace {
 
 using namespace VaroFrame;
 
-// Below this many entries a scan of the table is as fast as any index and
-// costs no memory; the console's own messages never leave that range.
-constexpr std::size_t kScanLimit = 16;
+// Field IDs are 16-bit, so the index is a direct table over all 65,536 IDs:
+// one step per look-up whatever IDs a peer chooses (a hash could be driven
+// into long probe chains). Its 128 KiB only pay off for large tables; up to
+// this many entries a scan is about as fast and costs nothing, and the
+// console's own requests and answers stay below it (report answers do not).
+constexpr std::size_t kScanLimit = 64;
 constexpr std::size_t kIdSpace = 65536;
 
 void EncodeInt16(int16_t value, char *out)
