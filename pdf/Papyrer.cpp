@@ -1,5 +1,6 @@
 #include "Papyrer.h"
 
+#include "ChunkedStore.h"
 #include "FontMetrics.h"
 #include "WinAnsi.h"
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <limits>
 #include <new>
 #include <optional>
@@ -55,23 +57,22 @@ struct PageRecord {
     int32_t contentsNumber;
 };
 
-// The references of all pages lie in one list in drawing order; a page's
-// are the run [firstRef, firstRef + refCount). Only the last page grows.
+// The drawing order of all pages is one list of item kinds; a page's items
+// are the run [firstItem, firstItem + itemCount) of it. Texts and lines are
+// numbered in recording order, so the n-th text of the run is text
+// firstText + n, and likewise for lines. Only the last page grows.
 struct ContentRecord {
     int32_t objectNumber;
-    size_t firstRef;
-    size_t refCount;
-};
-
-struct ItemRef {
-    ItemKind kind;
-    uint32_t index;
+    size_t firstItem;
+    size_t itemCount;
+    size_t firstText;
+    size_t firstLine;
 };
 
 // The text bytes (Windows-1252, already escaped for a literal string) live
-// in one shared buffer, so recording a text allocates nothing of its own.
+// in the document's byte arena.
 struct TextItem {
-    size_t textOffset;
+    const char *text;
     uint32_t textLength;
     int32_t colour;
     uint32_t font;
@@ -228,6 +229,50 @@ void appendPdfName(std::string &out, std::string_view utf8)
     }
 }
 
+// The bytes on their way to the file. The document is produced into buffer,
+// which goes to the file whenever it passes kFlushLength, so a large report
+// is never held twice in memory. A failed write throws Failure.
+class FileOutput {
+public:
+    struct Failure {
+        int error;
+    };
+
+    explicit FileOutput(int fd) : m_fd(fd) { buffer.reserve(kFlushLength + kFlushLength / 4); }
+
+    std::string buffer;
+
+    uint64_t offset() const { return m_flushed + buffer.size(); }
+
+    void flushIfFull()
+    {
+        if (buffer.size() >= kFlushLength)
+            flush();
+    }
+
+    void flush()
+    {
+        const char *p = buffer.data();
+        size_t left = buffer.size();
+        while (left > 0) {
+            const ssize_t written = ::write(m_fd, p, left);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                throw Failure{written < 0 ? errno : EIO};
+            p += written;
+            left -= static_cast<size_t>(written);
+        }
+        m_flushed += buffer.size();
+        buffer.clear();
+    }
+
+private:
+    static constexpr size_t kFlushLength = 256 * 1024;
+    int m_fd;
+    uint64_t m_flushed = 0;
+};
+
 std::string errorText(int error)
 {
     char buffer[256];
@@ -289,10 +334,10 @@ public:
     std::vector<FontRecord> fonts;
     std::vector<PageRecord> pages;
     std::vector<ContentRecord> contents;
-    std::vector<ItemRef> refs;
-    std::vector<TextItem> texts;
-    std::vector<LineItem> lines;
-    std::string textBytes;
+    papyr::ChunkedList<ItemKind, 65536> kinds;
+    papyr::ChunkedList<TextItem> texts;
+    papyr::ChunkedList<LineItem> lines;
+    papyr::ByteArena textBytes;
     int32_t objectCounter = 0;
 
     // Index of the current base font in the font list and the face that
@@ -306,6 +351,7 @@ public:
     std::optional<int16_t> dashCache;
 
     std::string scratch;   // text conversion and stream bodies, reused
+    std::string escaped;
 
     std::string deriveBaseFont(const std::string &name, bool bold, bool italic) const;
     void updateFonts(std::string name, bool bold, bool italic);
@@ -323,7 +369,7 @@ public:
     void appendContents(std::string &out, size_t index);
     void appendPage(std::string &out, size_t index) const;
     static void appendProcSet(std::string &out);
-    void buildDocument(std::string &out);
+    void buildDocument(FileOutput &output);
 };
 
 Papyrer::Private::Private()
@@ -367,7 +413,8 @@ void Papyrer::Private::updateFonts(std::string name, bool bold, bool italic)
     if (index == fonts.size()) {
         if (objectCounter == INT32_MAX)
             throw PapyrOverflowError("object numbers exhausted");
-        std::string resource = "F" + std::to_string(fonts.size() + 1);
+        std::string resource(1, 'F');
+        resource += std::to_string(fonts.size() + 1);
         fonts.push_back({std::move(resource), std::move(base), objectCounter});
         ++objectCounter;
     }
@@ -387,7 +434,12 @@ void Papyrer::Private::startPage()
     const int32_t pageNumber = objectCounter + 1;
     const int32_t contentsNumber = objectCounter + 2;
     pages.push_back({pageNumber, kPagesObject, kDefaultPageWidth, kDefaultPageHeight, contentsNumber});
-    contents.push_back({contentsNumber, refs.size(), 0});
+    try {
+        contents.push_back({contentsNumber, kinds.size(), 0, texts.size(), lines.size()});
+    } catch (...) {
+        pages.pop_back();
+        throw;
+    }
     objectCounter += 3;
 }
 
@@ -434,23 +486,28 @@ void Papyrer::Private::recordText(std::string_view utf8, uint8_t anchor)
     const int16_t px = toPointCoordinate(x * factorX, "text x");
     const int16_t py = toPointCoordinate(pageHeight - (y + h) * factorY, "text y");
     const uint8_t size = toFontSize(fontSize);
-    if (texts.size() >= INT32_MAX || refs.size() >= SIZE_MAX / 2)
+    if (texts.size() >= INT32_MAX)
         throw PapyrOverflowError("too many texts");
+    escaped.clear();
+    papyr::appendEscapedLiteral(escaped, scratch);
+    if (escaped.size() > UINT32_MAX)
+        throw PapyrOverflowError("text too long");
+    texts.prepare();
+    kinds.prepare();
 
     // Everything fits: record.
-    const size_t offset = textBytes.size();
-    papyr::appendEscapedLiteral(textBytes, scratch);
+    const std::string_view stored = textBytes.store(escaped);
     TextItem item;
-    item.textOffset = offset;
-    item.textLength = static_cast<uint32_t>(textBytes.size() - offset);
+    item.text = stored.data();
+    item.textLength = static_cast<uint32_t>(stored.size());
     item.colour = foreColor;
     item.font = currentFont;
     item.x = px;
     item.y = py;
     item.size = size;
-    refs.push_back({TextKind, static_cast<uint32_t>(texts.size())});
     texts.push_back(item);
-    ++contents.back().refCount;
+    kinds.push_back(TextKind);
+    ++contents.back().itemCount;
 
     currentX = 0;
     currentY = static_cast<float>(static_cast<double>(currentY) + h);
@@ -493,7 +550,7 @@ void Papyrer::Private::appendTextOperators(std::string &out, size_t index)
     out.push_back(' ');
     appendInt(out, text.y);
     out += " Td (";
-    out.append(textBytes, text.textOffset, text.textLength);
+    out.append(text.text, text.textLength);
     out += ") Tj\r\nET\r\n";
 }
 
@@ -525,11 +582,13 @@ void Papyrer::Private::appendContents(std::string &out, size_t index)
     const ContentRecord &content = contents[index];
     std::string &body = scratch;
     body.clear();
-    for (size_t i = content.firstRef; i < content.firstRef + content.refCount; ++i) {
-        if (refs[i].kind == TextKind)
-            appendTextOperators(body, refs[i].index);
+    size_t text = content.firstText;
+    size_t line = content.firstLine;
+    for (size_t i = content.firstItem; i < content.firstItem + content.itemCount; ++i) {
+        if (kinds[i] == TextKind)
+            appendTextOperators(body, text++);
         else
-            appendLineOperators(body, refs[i].index);
+            appendLineOperators(body, line++);
     }
     appendInt(out, content.objectNumber);
     out += " 0 obj\r\n<< /Length ";
@@ -570,17 +629,17 @@ void Papyrer::Private::appendProcSet(std::string &out)
     out += " 0 obj\r\n[/PDF /Text]\r\nendobj\r\n\r\n";
 }
 
-// The whole file in memory. The byte offset of every "N 0 obj" is noted as it
-// is appended, and the cross-reference block is built from those offsets.
-void Papyrer::Private::buildDocument(std::string &out)
+// The file, produced object by object. The byte offset of every "N 0 obj"
+// is noted as it is appended, and the cross-reference block is built from
+// those offsets.
+void Papyrer::Private::buildDocument(FileOutput &output)
 {
     clearCaches();
     constexpr uint64_t kFree = UINT64_MAX;
     std::vector<uint64_t> offsets(static_cast<size_t>(objectCounter), kFree);
-    auto mark = [&](int32_t object) { offsets[static_cast<size_t>(object)] = out.size(); };
+    auto mark = [&](int32_t object) { offsets[static_cast<size_t>(object)] = output.offset(); };
+    std::string &out = output.buffer;
 
-    out.reserve(out.size() + 512 + pages.size() * (160 + 16 * fonts.size())
-                + textBytes.size() + texts.size() * 48 + lines.size() * 32);
     out += "%PDF-1.0\r\n";
 
     mark(kCatalogObject);
@@ -596,27 +655,31 @@ void Papyrer::Private::buildDocument(std::string &out)
             out.push_back(' ');
         appendInt(out, pages[i].objectNumber);
         out += " 0 R";
+        output.flushIfFull();
     }
     out += "]\r\n>>\r\nendobj\r\n\r\n";
 
     for (size_t i = 0; i < pages.size(); ++i) {
         mark(pages[i].objectNumber);
         appendPage(out, i);
+        output.flushIfFull();
     }
     for (size_t i = 0; i < contents.size(); ++i) {
         mark(contents[i].objectNumber);
         appendContents(out, i);
+        output.flushIfFull();
     }
     mark(kProcSetObject);
     appendProcSet(out);
     for (size_t i = 0; i < fonts.size(); ++i) {
         mark(fonts[i].objectNumber);
         appendFont(out, i);
+        output.flushIfFull();
     }
 
-    const uint64_t xrefOffset = out.size();
+    const uint64_t xrefOffset = output.offset();
     if (xrefOffset > kMaxXrefOffset)
-        throw std::length_error("document too large for a cross-reference table");
+        throw FileOutput::Failure{EFBIG};
     out += "xref\r\n0 ";
     appendInt(out, objectCounter);
     out += kEol;
@@ -628,24 +691,24 @@ void Papyrer::Private::buildDocument(std::string &out)
         }
         return 0;
     };
-    uint64_t next = nextFree(0);
-    appendPadded(out, next, 10);
+    appendPadded(out, nextFree(0), 10);
     out += " 65535 f\r\n";
     for (size_t n = 1; n < offsets.size(); ++n) {
         if (offsets[n] == kFree) {
-            next = nextFree(n);
-            appendPadded(out, next, 10);
+            appendPadded(out, nextFree(n), 10);
             out += " 00000 f\r\n";
         } else {
             appendPadded(out, offsets[n], 10);
             out += " 00000 n\r\n";
         }
+        output.flushIfFull();
     }
     out += "trailer\r\n<<\r\n/Size ";
     appendInt(out, objectCounter);
     out += "\r\n/Root 1 0 R\r\n>>\r\nstartxref\r\n";
     appendInt(out, static_cast<int64_t>(xrefOffset));
     out += "\r\n%%EOF";
+    output.flush();
 }
 
 // --- Papyrer
@@ -841,38 +904,36 @@ void Papyrer::NewPage()
 std::string Papyrer::EndDoc()
 {
     d->page = 1;
-    std::string document;
-    try {
-        d->buildDocument(document);
-    } catch (const std::bad_alloc &) {
-        return errorText(ENOMEM);
-    } catch (const std::length_error &) {
-        return errorText(EFBIG);
-    }
-
     const char *path = d->fileName.c_str();
-    ::unlink(path);   // a failure shows when the file is created
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Only a file (or a link to one) is deleted: a device, pipe or folder
+    // that happens to carry the name is left alone.
+    struct stat st {};
+    if (::lstat(path, &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        ::unlink(path);   // a failure shows when the file is created
+    // O_NONBLOCK only for the open: a pipe without a reader then fails with
+    // ENXIO instead of hanging the caller.
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return errorText(errno);
-    const char *p = document.data();
-    size_t left = document.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            const int error = written < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(path);   // a truncated file would be a damaged PDF
-            return errorText(error);
-        }
-        p += written;
-        left -= static_cast<size_t>(written);
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    int error = 0;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        error = errno;
+    try {
+        FileOutput output(fd);
+        if (error == 0)
+            d->buildDocument(output);
+    } catch (const FileOutput::Failure &failure) {
+        error = failure.error;
+    } catch (const std::bad_alloc &) {
+        error = ENOMEM;
     }
-    if (::close(fd) != 0 && errno != EINTR) {
-        const int error = errno;
-        ::unlink(path);
+    if (::close(fd) != 0 && errno != EINTR && error == 0)
+        error = errno;
+    if (error != 0) {
+        if (regular)
+            ::unlink(path);   // a partly written file would be a damaged PDF
         return errorText(error);
     }
     return {};
@@ -902,9 +963,11 @@ void Papyrer::DrawLine(float x1, float y1, float x2, float y2)
     line.colour = d->foreColor;
     if (d->lines.size() >= INT32_MAX)
         throw PapyrOverflowError("too many lines");
-    d->refs.push_back({LineKind, static_cast<uint32_t>(d->lines.size())});
+    d->lines.prepare();
+    d->kinds.prepare();
     d->lines.push_back(line);
-    ++d->contents.back().refCount;
+    d->kinds.push_back(LineKind);
+    ++d->contents.back().itemCount;
 }
 
 std::string Papyrer::Fonts(int16_t value) const

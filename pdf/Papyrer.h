@@ -206,11 +206,13 @@ public:
     // left unused (a free entry in the file) unless a font took it before.
     // Throws PapyrOverflowError, changing nothing, when Page is 32767.
     void NewPage();
-    // Writes the recorded document to FileName (deleting an existing file
-    // first) and sets Page to 1. Returns "" on success, else the errno in
-    // decimal + " - " + its description; on a failure no partial file is
-    // left behind. The recorded document is kept: a second EndDoc writes the
-    // same pages again with anything added since. Never throws.
+    // Writes the recorded document to FileName and sets Page to 1. An
+    // existing file (or symbolic link) of that name is deleted first; a
+    // device, pipe or folder is never deleted. Returns "" on success, else
+    // the errno in decimal + " - " + its description (strerror), e.g.
+    // "2 - No such file or directory"; after a failed write no partial file
+    // is left behind. The recorded document is kept: a second EndDoc writes
+    // the same pages again with anything added since. Never throws.
     std::string EndDoc();
     // Sets Page to 1. Nothing recorded is discarded.
     void KillDoc();

@@ -11,6 +11,9 @@
 #include <cstring>
 #include <functional>
 #include <regex>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <set>
 #include <vector>
 
@@ -348,6 +351,39 @@ TEST(PapyrerFile, SecondEndDocWritesTheSameDocumentPlusAdditions)
     EXPECT_NE(third, first);
 }
 
+TEST(PapyrerFile, OffsetsHoldAcrossAFileWrittenInManyPieces)
+{
+    // About 1.3 MB: the file goes out in several writes, and offsets past
+    // the first piece must count the bytes already written.
+    TempDir dir;
+    Papyrer pdf = inPoints();
+    pdf.FontName("Helvetica");
+    pdf.FontSize(9);
+    for (int page = 0; page < 250; ++page) {
+        if (page != 0)
+            pdf.NewPage();
+        if (page == 120)
+            pdf.FontBold(true);   // a font object number from the middle
+        for (int row = 0; row < 60; ++row) {
+            pdf.CurrentX(36);
+            pdf.CurrentY(36 + row * 12.0f);
+            pdf.PrintText("Page " + std::to_string(page) + " row " + std::to_string(row));
+            pdf.DrawLine(36, 47 + row * 12.0f, 576, 47 + row * 12.0f);
+        }
+    }
+    XrefTable xref;
+    const std::string file = writeAndCheck(pdf, dir.file("large.pdf"), &xref);
+    EXPECT_GT(file.size(), 1'000'000u);
+    // Counter 5, first page +3, Helvetica +1, 249 pages +3 each, the bold
+    // font +1. Free: 0 and the number each later page passed over (the
+    // fonts were taken at fresh numbers, none filled a passed-over one).
+    EXPECT_EQ(xref.size, 5 + 3 + 1 + 249 * 3 + 1);
+    EXPECT_EQ(xref.freeNumbers.size(), 1u + 249u);
+    const std::string text = pdfToText(dir.file("large.pdf"));
+    EXPECT_NE(text.find("Page 0 row 0\n"), std::string::npos);
+    EXPECT_NE(text.find("Page 249 row 59\n"), std::string::npos);
+}
+
 TEST(PapyrerFile, ExistingFileIsReplacedNotOverwrittenInPlace)
 {
     TempDir dir;
@@ -383,6 +419,36 @@ TEST(PapyrerFileErrors, EndDocReportsNumberAndDescriptionAndLeavesNoFile)
     }
     EXPECT_FALSE(fileExists(dir.file("missing")));
     EXPECT_TRUE(fileExists(dir.path())) << "a folder is never deleted";
+}
+
+TEST(PapyrerFileErrors, PipeWithoutReaderFailsInsteadOfHanging)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Papyrer pdf;
+    pdf.FileName(fifo);
+    EXPECT_EQ(pdf.EndDoc(), std::to_string(ENXIO) + " - " + std::strerror(ENXIO));
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0) << "the pipe was deleted";
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(PapyrerFileErrors, FailedWriteIsReportedAndTheDeviceIsNotDeleted)
+{
+    // A private node of the "full" device (1, 7): every write fails with
+    // ENOSPC. Making one needs root.
+    TempDir dir;
+    const std::string full = dir.file("full");
+    if (::mknod(full.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot create a device node here: " << std::strerror(errno);
+    Papyrer pdf;
+    pdf.PrintText("never stored");
+    pdf.FileName(full);
+    EXPECT_EQ(pdf.EndDoc(), std::to_string(ENOSPC) + " - " + std::strerror(ENOSPC));
+    struct stat st {};
+    ASSERT_EQ(::lstat(full.c_str(), &st), 0) << "the device node was deleted";
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
 } // namespace
