@@ -70,9 +70,9 @@ std::vector<AllocationRow> allocationRows()
 {
     using VaroTest::frameOfBody;
     return {
-        {"hugeBodyLength", "\x01" + le32(INT32_MAX - 6) + "abcdefgh", VaroManager::Incomplete},
-        {"overflowingBodyLength", "\x01" + le32(INT32_MAX) + "abcdefgh", VaroManager::BadLength},
-        {"negativeBodyLength", "\x01" + le32(-100) + "abcdefgh", VaroManager::BadLength},
+        {"hugeBodyLength", frameHeader(INT32_MAX - 6) + "abcdefgh", VaroManager::Incomplete},
+        {"overflowingBodyLength", frameHeader(INT32_MAX) + "abcdefgh", VaroManager::BadLength},
+        {"negativeBodyLength", frameHeader(-100) + "abcdefgh", VaroManager::BadLength},
         {"hugeDataLength", frameOfBody(le16(1) + le32(INT32_MAX) + "abcd"), VaroManager::DataOverrun},
         {"negativeDataLength", frameOfBody(le16(1) + le32(-1000000) + "abcd"), VaroManager::DataOverrun},
         {"dataLengthJustPastBody", frameOfBody(le16(1) + le32(1 << 30) + std::string(100, 'x')),

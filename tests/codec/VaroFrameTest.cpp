@@ -172,12 +172,12 @@ std::vector<ParseRow> parseRows()
     keepRow("fiveBytes", hex("01 00 00 00 00"), VaroManager::Incomplete);
     keepRow("fiveBytesWithoutStartByte", hex("02 00 00 00 00"), VaroManager::Incomplete);
     keepRow("sixBytesStarting02", hex("02 00 00 00 00 02"), VaroManager::NoStartByte);
-    keepRow("textBeforeFrame", "x" + kFrameA, VaroManager::NoStartByte);
+    keepRow("textBeforeFrame", std::string("x") + kFrameA, VaroManager::NoStartByte);
     keepRow("oneByteShortOfFrame", kFrameA.substr(0, kFrameA.size() - 1), VaroManager::Incomplete);
     keepRow("headerOnlyOfLongFrame", hex("01 10 00 00 00 01 00"), VaroManager::Incomplete);
     // Huge but representable L: still just incomplete (and nothing allocated
     // for it; see varo_allocation_test).
-    keepRow("hugeButValidLength", "\x01" + le32(INT32_MAX - 6) + "\x2C", VaroManager::Incomplete);
+    keepRow("hugeButValidLength", frameHeader(INT32_MAX - 6) + "\x2C", VaroManager::Incomplete);
 
     // Result 0.
     frameRow("emptyFrame", hex("01 00 00 00 00 01"), VaroManager::Parsed, {});
@@ -218,14 +218,14 @@ std::vector<ParseRow> parseRows()
 
     // Result 7: L negative or L + 6 past the signed 32-bit range. All of Msg
     // goes, including what follows.
-    rows.push_back({"negativeBodyLength", "\x01" + le32(-1) + "\x2C" + kFrameA, VaroManager::BadLength,
-                    "\x01" + le32(-1) + "\x2C" + kFrameA, "", {}});
-    rows.push_back({"minimumBodyLength", "\x01" + le32(INT32_MIN) + std::string(1, '\0'), VaroManager::BadLength,
-                    "\x01" + le32(INT32_MIN) + std::string(1, '\0'), "", {}});
-    rows.push_back({"bodyLengthOverflowsFrame", "\x01" + le32(INT32_MAX) + "\x2C", VaroManager::BadLength,
-                    "\x01" + le32(INT32_MAX) + "\x2C", "", {}});
-    rows.push_back({"firstOverflowingLength", "\x01" + le32(INT32_MAX - 5) + "ab", VaroManager::BadLength,
-                    "\x01" + le32(INT32_MAX - 5) + "ab", "", {}});
+    rows.push_back({"negativeBodyLength", frameHeader(-1) + std::string(",") + kFrameA, VaroManager::BadLength,
+                    frameHeader(-1) + std::string(",") + kFrameA, "", {}});
+    rows.push_back({"minimumBodyLength", frameHeader(INT32_MIN) + std::string(1, '\0'), VaroManager::BadLength,
+                    frameHeader(INT32_MIN) + std::string(1, '\0'), "", {}});
+    rows.push_back({"bodyLengthOverflowsFrame", frameHeader(INT32_MAX) + "\x2C", VaroManager::BadLength,
+                    frameHeader(INT32_MAX) + "\x2C", "", {}});
+    rows.push_back({"firstOverflowingLength", frameHeader(INT32_MAX - 5) + "ab", VaroManager::BadLength,
+                    frameHeader(INT32_MAX - 5) + "ab", "", {}});
     return rows;
 }
 

@@ -138,7 +138,7 @@ TEST(VaroStream, BadFramesAreDroppedAndTheFollowingOnesParsed)
 TEST(VaroStream, BytesWithoutStartByteBlockTheBufferForever)
 {
     StreamReader reader;
-    reader.feed("?" + frameOf({{1, "0002"}}));
+    reader.feed(std::string("?") + frameOf({{1, "0002"}}));
     reader.feed(frameOf({{1, "0003"}}));
     EXPECT_TRUE(reader.frames.empty());
     EXPECT_EQ(reader.buffer[0], '?');
@@ -150,7 +150,7 @@ TEST(VaroStream, ImpossibleBodyLengthDoesNotBlockTheNextArrival)
 {
     for (int32_t length : {-1, -6, INT32_MIN, INT32_MAX, INT32_MAX - 5}) {
         StreamReader reader;
-        reader.feed("\x01" + le32(length) + "garbage of the broken frame");
+        reader.feed(frameHeader(length) + "garbage of the broken frame");
         ASSERT_EQ(reader.frames.size(), 1u) << length;
         EXPECT_EQ(reader.frames[0].result, VaroManager::BadLength) << length;
         EXPECT_TRUE(reader.frames[0].fields.empty());

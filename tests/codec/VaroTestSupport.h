@@ -71,6 +71,15 @@ inline std::string le16(int16_t v)
     return std::string{static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
 }
 
+// Start byte and body length L; built by appending, which also keeps GCC 12's
+// -Wrestrict false positive on "literal" + std::string quiet.
+inline std::string frameHeader(int32_t bodyLength)
+{
+    std::string out(1, '\x01');
+    out += le32(bodyLength);
+    return out;
+}
+
 inline std::string record(int16_t id, const std::string &data)
 {
     return le16(id) + le32(static_cast<int32_t>(data.size())) + data;
@@ -87,8 +96,10 @@ inline char xorOf(const std::string &bytes)
 // A frame around an arbitrary body, with the correct XOR check byte.
 inline std::string frameOfBody(const std::string &body)
 {
-    std::string f = "\x01" + le32(static_cast<int32_t>(body.size())) + body;
-    return f + xorOf(f);
+    std::string f = frameHeader(static_cast<int32_t>(body.size()));
+    f += body;
+    f += xorOf(f);
+    return f;
 }
 
 inline std::string frameOf(const Fields &fields)
