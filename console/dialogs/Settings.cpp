@@ -1,0 +1,196 @@
+#include "dialogs/Settings.h"
+
+#include "dialogs/SettingsSave.h"
+#include "window/SelectingLineEdit.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWindow>
+
+namespace {
+
+QLabel *label(const QString &text, QWidget *parent, int x, int y, int width = 60)
+{
+    auto *l = new QLabel(text, parent);
+    l->setGeometry(x, y + 3, width, 20);
+    return l;
+}
+
+} // namespace
+
+Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
+                   std::function<QStringList()> printers, std::function<void()> applyProgramMode)
+    : QDialog(nullptr,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                  | Qt::MSWindowsFixedSizeDialogHint),
+      m_settings(settings),
+      m_mainWindow(mainWindow),
+      m_printers(std::move(printers)),
+      m_applyProgramMode(std::move(applyProgramMode))
+{
+    setObjectName(QStringLiteral("Settings"));
+    setWindowTitle(QStringLiteral("Seaded"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    // "Kassa:" at the top left, "Aruanne reziim" below it.
+    label(QStringLiteral("Kassa:"), this, 12, 16);
+    Text2 = new SelectingLineEdit(this);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setMaxLength(8);
+    Text2->setGeometry(72, 16, 100, 24);
+
+    m_reportMode = new QCheckBox(QStringLiteral("Aruanne reziim"), this);
+    m_reportMode->setObjectName(QStringLiteral("Check3"));
+    m_reportMode->setGeometry(12, 52, 160, 24);
+
+    // " KK seaded " at the top right.
+    m_serverFrame = new QGroupBox(QStringLiteral(" KK seaded "), this);
+    m_serverFrame->setObjectName(QStringLiteral("Frame1"));
+    m_serverFrame->setGeometry(196, 6, 232, 92);
+    label(QStringLiteral("Aadress:"), m_serverFrame, 10, 24);
+    Text3 = new SelectingLineEdit(m_serverFrame);
+    Text3->setObjectName(QStringLiteral("Text3"));
+    Text3->setMaxLength(15);
+    Text3->setGeometry(76, 24, 144, 24);
+    label(QStringLiteral("Port:"), m_serverFrame, 10, 56);
+    Text4 = new SelectingLineEdit(m_serverFrame);
+    Text4->setObjectName(QStringLiteral("Text4"));
+    Text4->setMaxLength(5);
+    Text4->setGeometry(76, 56, 64, 24);
+
+    // The printer frame across the middle; "Kviitung" sits on its top edge
+    // as its title.
+    m_printerFrame = new QGroupBox(this);
+    m_printerFrame->setObjectName(QStringLiteral("Frame2"));
+    m_printerFrame->setGeometry(12, 116, 416, 92);
+    m_printerLabel = label(QStringLiteral("Printer:"), m_printerFrame, 10, 24);
+    Combo1 = new QComboBox(m_printerFrame);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setGeometry(76, 24, 328, 26);
+    m_raw = new QCheckBox(QStringLiteral("RAW printer"), m_printerFrame);
+    m_raw->setObjectName(QStringLiteral("Check2"));
+    m_raw->setGeometry(76, 58, 200, 24);
+
+    m_receipt = new QCheckBox(QStringLiteral("Kviitung"), this);
+    m_receipt->setObjectName(QStringLiteral("Check1"));
+    m_receipt->setAutoFillBackground(true);
+    m_receipt->adjustSize();
+    m_receipt->move(24, 116 - m_receipt->height() / 2 + 2);
+    m_receipt->raise();
+    connect(m_receipt, &QCheckBox::clicked, this, &Settings::onReceiptClicked);
+
+    // "OK" and "Loobu" side by side at the bottom right.
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setObjectName(QStringLiteral("Command1"));
+    m_ok->setGeometry(236, 222, 92, 28);
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, &Settings::onOk);
+    m_cancel = new QPushButton(QStringLiteral("Loobu"), this);
+    m_cancel->setObjectName(QStringLiteral("Command2"));
+    m_cancel->setGeometry(336, 222, 92, 28);
+    m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, &Settings::onCancel);
+
+    setTabOrder(Text2, Text3);
+    setTabOrder(Text3, Text4);
+    setTabOrder(Text4, m_receipt);
+    setTabOrder(m_receipt, Combo1);
+    setTabOrder(Combo1, m_raw);
+    setTabOrder(m_raw, m_ok);
+    setTabOrder(m_ok, m_cancel);
+    setTabOrder(m_cancel, m_reportMode);
+
+    setFixedSize(440, 262);
+
+    if (m_mainWindow) {
+        winId();
+        if (QWindow *mainHandle = m_mainWindow->windowHandle())
+            windowHandle()->setTransientParent(mainHandle);
+    }
+}
+
+void Settings::ShowData()
+{
+    Text2->setText(m_settings.fPOSID);
+    Text3->setText(m_settings.fAddress);
+    Text4->setText(QString::number(m_settings.fPort));
+    FillPrinterList();
+    Combo1->setEditText(m_settings.fPrinter);
+    m_raw->setChecked(m_settings.fRAW);
+    m_receipt->setChecked(m_settings.fDoPrint);
+    m_reportMode->setChecked(m_settings.fReportMode);
+    enablePrinterFrame(m_receipt->isChecked());
+    if (m_mainWindow && !isVisible()) {
+        const QPoint centre = m_mainWindow->frameGeometry().center();
+        move(centre - QPoint(width() / 2, height() / 2));
+    }
+    show();
+    raise();
+    activateWindow();
+    Text2->setFocus();
+}
+
+void Settings::FillPrinterList()
+{
+    Combo1->clear();
+    if (m_printers)
+        Combo1->addItems(m_printers());
+}
+
+void Settings::enablePrinterFrame(bool enabled)
+{
+    // The label, the list and "RAW printer" are the frame's children and
+    // follow it.
+    m_printerFrame->setEnabled(enabled);
+}
+
+void Settings::onReceiptClicked()
+{
+    enablePrinterFrame(m_receipt->isChecked());
+}
+
+void Settings::onOk()
+{
+    SettingsDialogValues values;
+    values.posId = Text2->text();
+    values.address = Text3->text();
+    values.portText = Text4->text();
+    values.printer = Combo1->currentText();
+    values.receipt = m_receipt->isChecked();
+    values.raw = m_raw->isChecked();
+    values.reportMode = m_reportMode->isChecked();
+    SaveSettings(m_settings, values);
+
+    hide();
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(true);
+    if (m_applyProgramMode)
+        m_applyProgramMode();
+}
+
+void Settings::onCancel()
+{
+    hide();
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(true);
+}
+
+void Settings::reject()
+{
+    onCancel();
+}
+
+void Settings::closeEvent(QCloseEvent *event)
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(true);
+    event->accept();
+}

@@ -1,0 +1,726 @@
+#include "window/Form1.h"
+
+#include "common/AppPaths.h"
+#include "dialogs/Form2.h"
+#include "dialogs/PromptStyle.h"
+#include "dialogs/Settings.h"
+#include "printing/CupsSpooler.h"
+#include "printing/QtPlatformPrinter.h"
+#include "printing/ReceiptPrinter.h"
+#include "window/AmountRules.h"
+#include "window/CardSwipeDetector.h"
+#include "window/KeyPreview.h"
+#include "window/SelectingLineEdit.h"
+#include "window/StartupSettings.h"
+#include "window/TerminalPicture.h"
+#include "window/Timing.h"
+#include "window/TransactionCheck.h"
+#include "window/WindowTexts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+// Geometry of the client area, in pixels at 96 dpi: the tab area with its
+// frames at the upper left, OK and "Loobu" at the right, the picture at the
+// top right, the status line below the tabs.
+constexpr int kClientWidth = 560;
+constexpr int kMargin = 8;
+constexpr int kTabAreaWidth = 440;
+constexpr int kTabStripHeight = 26;
+constexpr int kTabPanelHeight = 150;
+constexpr int kFrameInset = 10;
+constexpr int kButtonWidth = 92;
+constexpr int kButtonHeight = 28;
+constexpr int kStatusLineHeight = 22;
+constexpr int kTimer2Ms = 100;
+
+constexpr qint32 kErrorStyle = PromptStyle::IconError;   // kind 0, style 16: error icon, "OK"
+
+QLabel *label(const QString &text, QWidget *parent, int x, int y)
+{
+    auto *l = new QLabel(text, parent);
+    l->setGeometry(x, y + 3, 100, 20);
+    return l;
+}
+
+SelectingLineEdit *field(const char *name, QWidget *parent, int x, int y, int width)
+{
+    auto *f = new SelectingLineEdit(parent);
+    f->setObjectName(QString::fromLatin1(name));
+    f->setGeometry(x, y, width, 24);
+    return f;
+}
+
+QGroupBox *frame(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *g = new QGroupBox(caption, parent);
+    g->setObjectName(QString::fromLatin1(name));
+    g->setGeometry(kFrameInset, kFrameInset, kTabAreaWidth - 2 * kFrameInset,
+                   kTabPanelHeight - 2 * kFrameInset);
+    return g;
+}
+
+} // namespace
+
+Form1::Form1(const Environment &environment, QWidget *parent)
+    : QMainWindow(parent),
+      m_timing(environment.timing ? *environment.timing : Timing::system())
+{
+    if (environment.spooler) {
+        m_spooler = environment.spooler;
+    } else {
+        m_ownSpooler = std::make_unique<CupsSpooler>();
+        m_spooler = m_ownSpooler.get();
+    }
+    if (environment.platformPrinter) {
+        m_platformPrinter = environment.platformPrinter;
+    } else {
+        m_ownPlatformPrinter = std::make_unique<QtPlatformPrinter>();
+        m_platformPrinter = m_ownPlatformPrinter.get();
+    }
+    m_receiptPrinter = std::make_unique<ReceiptPrinter>(
+        *m_spooler, *m_platformPrinter,
+        [this](int kind, const QString &text, int style) { OpenBox(quint8(kind), text, style); });
+
+    m_session = new PaymentSession(*this, *this, AppPaths::programFile(QStringLiteral("log.txt")), this);
+    m_swipe = new CardSwipeDetector(m_timing, this);
+    connect(m_swipe, &CardSwipeDetector::burstTimerFired, this, &Form1::EndOfBurst);
+
+    buildWidgets();
+    buildMenu();
+    setTabOrderChain();
+
+    m_keyPreview = new KeyPreview(this);
+    connect(m_keyPreview, &KeyPreview::keyPressed, this, &Form1::onPreviewKey);
+
+    // Timer2 runs for the window's whole life.
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(kTimer2Ms);
+    connect(Timer2, &QTimer::timeout, this, &Form1::keepDialogsInFront);
+    Timer2->start();
+
+    // Start-up, in this order.
+    boxStack().reset(this);
+    m_swipe->reset();
+    m_session->SessionState = PaymentSession::Idle;
+    ReturnToIdle();
+    ReadConsoleSettings(*this);
+    ApplyProgramMode();
+    m_session->sessionNumber = ReadSessionNumber();
+    setWindowTitle(WindowTexts::titlePrefix() + fPOSID);
+    clearEntryFields();
+    savedAmountText.clear();
+    m_session->finalStatusText.clear();
+    ShowTabFrame();
+}
+
+Form1::~Form1()
+{
+    // The session goes first: it may still call back into the window.
+    delete m_session;
+    m_session = nullptr;
+    // Dialogs are top-level windows of their own (a disabled main window
+    // must not disable them), so they go explicitly.
+    boxStack().CloseAllBoxes();
+    boxStack().reset(nullptr);
+    delete m_settings.data();
+    delete m_reportDialog.data();
+    delete m_posCommandDialog.data();
+    if (qApp)
+        qApp->removeEventFilter(m_keyPreview);
+}
+
+void Form1::buildWidgets()
+{
+    setObjectName(QStringLiteral("Form1"));
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+
+    TabStrip1 = new QTabBar(central);
+    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    for (int tab = 1; tab <= 5; ++tab)
+        TabStrip1->addTab(WindowTexts::tabCaption(tab));
+    TabStrip1->setExpanding(false);
+    TabStrip1->setUsesScrollButtons(false);
+    TabStrip1->setDrawBase(false);
+    TabStrip1->setGeometry(kMargin, kMargin, kTabAreaWidth, kTabStripHeight);
+    connect(TabStrip1, &QTabBar::currentChanged, this, &Form1::onTabChanged);
+
+    // The tab area: the four frames lie on top of each other in it.
+    m_tabArea = new QWidget(central);
+    m_tabArea->setObjectName(QStringLiteral("TabArea"));
+    m_tabArea->setGeometry(kMargin, kMargin + kTabStripHeight - 1, kTabAreaWidth, kTabPanelHeight);
+    m_tabArea->setAutoFillBackground(true);
+
+    constexpr int labelX = 14;
+    constexpr int fieldX = 120;
+    constexpr int fieldW = 200;
+    constexpr int row1 = 30;
+    constexpr int row2 = 66;
+
+    Frame1 = frame("Frame1", WindowTexts::frame1CardPayment(), m_tabArea);
+    label(WindowTexts::amountLabel(), Frame1, labelX, row1);
+    Text2 = field("Text2", Frame1, fieldX, row1, fieldW);
+    label(WindowTexts::cardLabel(), Frame1, labelX, row2);
+    Text1 = field("Text1", Frame1, fieldX, row2, fieldW);
+    Text1->setEchoMode(QLineEdit::Password);
+    // One "*" per character, whatever the style's own password character.
+    Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+
+    Frame2 = frame("Frame2", WindowTexts::frame2Caption(), m_tabArea);
+    label(WindowTexts::receiptLabel(), Frame2, labelX, row1);
+    Text3 = field("Text3", Frame2, fieldX, row1, fieldW);
+
+    Frame3 = frame("Frame3", WindowTexts::frame3Caption(), m_tabArea);
+    label(WindowTexts::receiptLabel(), Frame3, labelX, row1);
+    Text8 = field("Text8", Frame3, fieldX, row1, fieldW);
+    label(WindowTexts::amountLabel(), Frame3, labelX, row2);
+    Text9 = field("Text9", Frame3, fieldX, row2, fieldW);
+
+    Frame5 = frame("Frame5", WindowTexts::frame5Caption(), m_tabArea);
+    label(WindowTexts::receiptLabel(), Frame5, labelX, row1);
+    Text4 = field("Text4", Frame5, fieldX, row1, fieldW);
+    Text4->setMaxLength(6);
+    label(WindowTexts::amountLabel(), Frame5, labelX, row2);
+    Text7 = field("Text7", Frame5, fieldX, row2, fieldW);
+
+    const int fieldNumbers[] = {1, 2, 3, 4, 7, 8, 9};
+    for (int n : fieldNumbers) {
+        connect(entryField(n), &QLineEdit::textChanged, this,
+                [this, n] { lastEditedField = quint8(n); });
+    }
+
+    Label5 = new QLabel(WindowTexts::reportModeNotice(), central);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    QFont noticeFont = Label5->font();
+    noticeFont.setBold(true);
+    noticeFont.setPointSizeF(8.25);
+    Label5->setFont(noticeFont);
+    Label5->setGeometry(kMargin + 16, kMargin + 16, kTabAreaWidth - 32, 24);
+
+    Image1 = new QLabel(central);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(TerminalPicture(devicePixelRatioF()));
+    Image1->setGeometry(kClientWidth - kMargin - 46 - 20, kMargin, 46, 52);
+
+    const int buttonX = kClientWidth - kMargin - kButtonWidth - 10;
+    Command1 = new QPushButton(WindowTexts::okCaption(), central);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(buttonX, 84, kButtonWidth, kButtonHeight);
+    connect(Command1, &QPushButton::clicked, this, &Form1::ValidateAndStart);
+
+    Command2 = new QPushButton(WindowTexts::cancelCaption(), central);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setGeometry(buttonX, 84 + kButtonHeight + 8, kButtonWidth, kButtonHeight);
+    connect(Command2, &QPushButton::clicked, this, [this] { m_session->SendAbort(); });
+
+    // The status line: one line the width of the window.
+    Text10 = new SelectingLineEdit(central);
+    Text10->setObjectName(QStringLiteral("Text10"));
+    Text10->setReadOnly(true);
+    Text10->setFocusPolicy(Qt::ClickFocus);
+    Text10->setFrame(false);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSize(9);
+    Text10->setFont(fixed);
+    QPalette statusPalette = Text10->palette();
+    const QColor highlight = statusPalette.color(QPalette::Active, QPalette::Highlight);
+    const QColor tooltipBase = statusPalette.color(QPalette::Active, QPalette::ToolTipBase);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        statusPalette.setColor(group, QPalette::Base, highlight);
+        statusPalette.setColor(group, QPalette::Text, tooltipBase);
+    }
+    Text10->setPalette(statusPalette);
+    const int statusY = kMargin + kTabStripHeight + kTabPanelHeight + 6;
+    Text10->setGeometry(0, statusY, kClientWidth, kStatusLineHeight);
+    connect(Text10, &SelectingLineEdit::focusReceived, this, &Form1::onStatusLineFocus);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    m_statusBarText = new QLabel(StatusBar1);
+    m_statusBarText->setObjectName(QStringLiteral("StatusBar1Text"));
+    StatusBar1->addWidget(m_statusBarText, 1);
+    setStatusBar(StatusBar1);
+
+    central->setFixedSize(kClientWidth, statusY + kStatusLineHeight + 4);
+    // A fixed single border and no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+}
+
+void Form1::buildMenu()
+{
+    QMenu *menu = menuBar()->addMenu(WindowTexts::menuCaption());
+    menu->setObjectName(QStringLiteral("Menu"));
+    Report = menu->addAction(WindowTexts::reportItem(), this, &Form1::showReportDialog);
+    Report->setObjectName(QStringLiteral("Report"));
+    Report->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    PosCommand = menu->addAction(WindowTexts::posCommandItem(), this, &Form1::showPosCommandDialog);
+    PosCommand->setObjectName(QStringLiteral("PosCommand"));
+    PosCommand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    SettingsM = menu->addAction(WindowTexts::settingsItem(), this, &Form1::showSettingsDialog);
+    SettingsM->setObjectName(QStringLiteral("SettingsM"));
+    SettingsM->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    Quit = menu->addAction(WindowTexts::quitItem(), this, &QWidget::close);
+    Quit->setObjectName(QStringLiteral("Quit"));
+    Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void Form1::setTabOrderChain()
+{
+    QWidget *chain[] = {TabStrip1, Text2, Text1, Text3, Text8, Text9, Text4, Text7, Command1, Command2};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+}
+
+SelectingLineEdit *Form1::entryField(int fieldNumber) const
+{
+    switch (fieldNumber) {
+    case 1: return Text1;
+    case 2: return Text2;
+    case 3: return Text3;
+    case 4: return Text4;
+    case 7: return Text7;
+    case 8: return Text8;
+    case 9: return Text9;
+    default: return nullptr;
+    }
+}
+
+// --- Public operations -----------------------------------------------------
+
+void Form1::ApplyProgramMode()
+{
+    Label5->setVisible(fReportMode);
+    TabStrip1->setVisible(!fReportMode);
+    m_tabArea->setVisible(!fReportMode);
+    Command1->setVisible(!fReportMode);
+    PosCommand->setEnabled(!fReportMode);
+    ShowTabFrame();
+}
+
+void Form1::PreparePOSCommand(quint8 CommandID)
+{
+    m_session->PreparePOSCommand(CommandID);
+}
+
+void Form1::PrepareReport(const QDate &ReportFrom, const QDate &ReportTo, qint16 ReportGroup,
+                          quint8 ReportOnlyApproved)
+{
+    if (m_swipe->isBurstOpen())
+        return;
+    m_session->PrepareReport(ReportFrom, ReportTo, ReportGroup, ReportOnlyApproved);
+}
+
+void Form1::ButtonResponse(quint8 ButtonCode)
+{
+    m_session->ButtonResponse(ButtonCode);
+}
+
+void Form1::InputResponse(quint8 ButtonCode, const QString &Text)
+{
+    m_session->InputResponse(ButtonCode, Text);
+}
+
+bool Form1::GetAmount(const QString &AmountString, double &ResultAmount)
+{
+    return ::GetAmount(AmountString, ResultAmount);
+}
+
+void Form1::BeginSession()
+{
+    m_session->BeginSession();
+}
+
+void Form1::ReturnToIdle()
+{
+    m_session->ReturnToIdle();
+}
+
+void Form1::ShowTabFrame()
+{
+    if (fReportMode) {
+        Frame1->hide();
+        Frame2->hide();
+        Frame3->hide();
+        Frame5->hide();
+        return;
+    }
+    const int tab = selectedTab();
+    if (tab == 1) {
+        Frame1->setTitle(WindowTexts::frame1CardPayment());
+        Frame1->show();
+    } else if (tab == 4) {
+        Frame1->setTitle(WindowTexts::frame1Booking());
+        Frame1->show();
+    } else {
+        Frame1->hide();
+    }
+    Frame2->setVisible(tab == 2);
+    Frame3->setVisible(tab == 3);
+    Frame5->setVisible(tab == 5);
+}
+
+void Form1::SetFrameEnabled(int frame, bool enabled)
+{
+    // A frame's labels and fields are its children and follow it.
+    switch (frame) {
+    case 1: Frame1->setEnabled(enabled); break;
+    case 2: Frame2->setEnabled(enabled); break;
+    case 3: Frame3->setEnabled(enabled); break;
+    case 5: Frame5->setEnabled(enabled); break;
+    default: break;
+    }
+}
+
+// --- Tabs and validation ---------------------------------------------------
+
+void Form1::ValidateAndStart()
+{
+    if (m_reportDialog && m_reportDialog->isVisible())
+        m_reportDialog->hide();
+    Text10->clear();
+
+    const TabFields fields{Text2->text(), Text3->text(), Text4->text(),
+                           Text7->text(), Text8->text(), Text9->text()};
+    switch (CheckTransaction(selectedTab(), fields, m_swipe->isBurstOpen())) {
+    case TransactionCheck::BurstOpen:
+        return;
+    case TransactionCheck::InvalidAmount:
+        Text1->clear();
+        OpenBox(0, WindowTexts::invalidAmount(), kErrorStyle);
+        return;
+    case TransactionCheck::InvalidReceiptNumber:
+        OpenBox(0, WindowTexts::invalidReceiptNumber(), kErrorStyle);
+        return;
+    case TransactionCheck::Start:
+        BeginSession();
+        return;
+    }
+}
+
+void Form1::onTabChanged()
+{
+    const int n = selectedTab();
+    if (n != currentTab) {
+        currentTab = qint16(n);
+        savedAmountText.clear();
+        for (int field : {1, 2, 3, 4, 7, 8, 9})
+            entryField(field)->clear();
+    }
+    ShowTabFrame();
+}
+
+void Form1::SelectTab(int tab)
+{
+    if (fReportMode || !TabStrip1->isEnabled() || tab < 1 || tab > 5)
+        return;
+    TabStrip1->setCurrentIndex(tab - 1);
+    QCoreApplication::processEvents();
+    switch (tab) {
+    case 1:
+    case 4: Text2->setFocus(); break;
+    case 2: Text3->setFocus(); break;
+    case 3: Text8->setFocus(); break;
+    case 5: Text4->setFocus(); break;
+    default: break;
+    }
+}
+
+void Form1::NextTab()
+{
+    SelectTab(selectedTab() % 5 + 1);
+}
+
+void Form1::FocusSelectedTab()
+{
+    SelectTab(selectedTab());
+}
+
+void Form1::onStatusLineFocus()
+{
+    if (fReportMode)
+        return;
+    if (!TabStrip1->isEnabled())
+        Command2->setFocus();
+    else
+        FocusSelectedTab();
+}
+
+void Form1::onPreviewKey(QKeyEvent *event)
+{
+    // Ctrl+Tab (Ctrl alone) moves to the next tab; there is no key for the
+    // previous one. The key still goes on to the focused control.
+    constexpr Qt::KeyboardModifiers kChecked =
+        Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (event->key() == Qt::Key_Tab && (event->modifiers() & kChecked) == Qt::ControlModifier
+        && isEnabled() && TabStrip1->isEnabled()) {
+        NextTab();
+    }
+
+    const QString typed = KeyPreview::typedCharacters(event);
+    if (!typed.isEmpty())
+        m_swipe->keyPress(typed);
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // OK is the window's default button and "Loobu" its cancel button. A
+    // focused button takes Enter itself, as buttons do.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->modifiers() & ~Qt::KeypadModifier)
+            break;
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget());
+            button && button->isVisible() && button->isEnabled()) {
+            button->click();
+        } else if (Command1->isVisibleTo(this) && Command1->isEnabled()) {
+            Command1->click();
+        }
+        event->accept();
+        return;
+    case Qt::Key_Escape:
+        if (Command2->isEnabled())
+            Command2->click();
+        event->accept();
+        return;
+    default:
+        break;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void Form1::EndOfBurst()
+{
+    const bool swipe = m_swipe->closeBurst();
+    if (!swipe) {
+        savedAmountText = Text2->text();
+        m_swipe->clearKeyBuffer();
+        return;
+    }
+
+    // The burst also landed in the focused field: take it out again.
+    const QString &burst = m_swipe->keyBuffer();
+    switch (lastEditedField) {
+    case 2:
+        Text2->setText(savedAmountText);
+        break;
+    case 3:
+    case 4:
+    case 7:
+    case 8:
+    case 9: {
+        SelectingLineEdit *f = entryField(lastEditedField);
+        f->setText(RemoveBurst(f->text(), burst));
+        break;
+    }
+    default:
+        break;
+    }
+
+    if (Frame1->isVisibleTo(this) && Frame1->isEnabled() && TabStrip1->isEnabled() && !fReportMode) {
+        Text1->setText(burst);
+        ValidateAndStart();
+    }
+}
+
+// --- Prompt boxes ----------------------------------------------------------
+
+void Form1::OpenBox(quint8 kind, const QString &text, qint32 style)
+{
+    auto *box = new Form2(m_timing, *this, this);
+    const int n = boxStack().push(box);
+    box->ShowBox(qint16(n), kind, text, style);
+}
+
+void Form1::CloseAllBoxes()
+{
+    boxStack().CloseAllBoxes();
+}
+
+void Form1::setStackEnabled(bool enabled)
+{
+    setEnabled(enabled);
+}
+
+void Form1::keepDialogsInFront()
+{
+    if (isEnabled())
+        return;
+    QWidget *front = nullptr;
+    if (m_settings && m_settings->isVisible()) {
+        m_settings->raise();
+        front = m_settings;
+    }
+    if (StackedBox *top = boxStack().topBox()) {
+        top->bringToFront();
+        front = dynamic_cast<QWidget *>(top);
+    }
+    // Focus is moved only within the console, never taken from another
+    // program the cashier has switched to.
+    if (front && QGuiApplication::applicationState() == Qt::ApplicationActive
+        && QApplication::activeWindow() != front) {
+        front->activateWindow();
+    }
+}
+
+// --- Menu ------------------------------------------------------------------
+
+void Form1::showReportDialog()
+{
+    // The report request dialog (Form3) is not part of the console yet; the
+    // menu item and Ctrl+R reach this one place.
+    if (m_reportDialog) {
+        m_reportDialog->show();
+        m_reportDialog->raise();
+    }
+}
+
+void Form1::showPosCommandDialog()
+{
+    // The special operations dialog (Form4) is not part of the console yet;
+    // the menu item and Ctrl+T reach this one place.
+    if (m_posCommandDialog) {
+        m_posCommandDialog->show();
+        m_posCommandDialog->raise();
+    }
+}
+
+Settings *Form1::settingsDialog() const
+{
+    return m_settings.data();
+}
+
+void Form1::showSettingsDialog()
+{
+    if (!m_settings) {
+        m_settings = new Settings(*this, this, [this] { return m_spooler->destinations(); },
+                                  [this] { ApplyProgramMode(); });
+    }
+    m_settings->ShowData();
+    setEnabled(false);
+}
+
+// --- Window events ---------------------------------------------------------
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FocusSelectedTab();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Never refused. Boxes go first, without answers; the socket goes with
+    // the window.
+    CloseAllBoxes();
+    if (m_posCommandDialog)
+        m_posCommandDialog->close();
+    if (m_reportDialog)
+        m_reportDialog->close();
+    if (m_settings)
+        m_settings->close();
+    event->accept();
+}
+
+// --- SessionHost -----------------------------------------------------------
+
+void Form1::showRunningLayout()
+{
+    Command1->setEnabled(false);
+    Text10->clear();
+    TabStrip1->setEnabled(false);
+    Command2->setEnabled(true);
+    Report->setEnabled(false);
+    for (int frame : {1, 2, 3, 5})
+        SetFrameEnabled(frame, false);
+    SettingsM->setEnabled(false);
+}
+
+void Form1::showIdleLayout()
+{
+    Command1->setEnabled(true);
+    Command2->setEnabled(false);
+    TabStrip1->setEnabled(true);
+    for (int frame : {1, 2, 3, 5})
+        SetFrameEnabled(frame, true);
+    QCoreApplication::processEvents();
+    SettingsM->setEnabled(true);
+    Report->setEnabled(true);
+}
+
+void Form1::setStatusLine(const QString &text)
+{
+    Text10->setText(text);
+    Text10->setCursorPosition(0);
+}
+
+void Form1::showFinalStatus(const QString &text)
+{
+    Text10->setEnabled(true);
+    setStatusLine(text);
+}
+
+void Form1::setStatusBarText(const QString &text)
+{
+    m_statusBarText->setText(text);
+}
+
+int Form1::selectedTab() const
+{
+    return TabStrip1->currentIndex() + 1;
+}
+
+QString Form1::entryFieldText(int fieldNumber) const
+{
+    const SelectingLineEdit *f = entryField(fieldNumber);
+    return f ? f->text() : QString();
+}
+
+void Form1::clearCardField()
+{
+    Text1->clear();
+}
+
+void Form1::clearEntryFields()
+{
+    for (int field : {1, 2, 3, 4, 7, 8, 9})
+        entryField(field)->clear();
+    m_swipe->clearKeyBuffer();
+}
+
+void Form1::PrintReceipt(const QByteArray &receiptFrame, qint32 stan)
+{
+    m_receiptPrinter->PrintReceipt(receiptFrame, stan, fPrinter, fRAW);
+}
+
+void Form1::DecodeReport(const VaroManager &message)
+{
+    // Report decoding and the report document are not part of the console
+    // yet. The session waits for this call to end it, so it ends here.
+    Q_UNUSED(message);
+    ReturnToIdle();
+}
+
+void Form1::processEvents()
+{
+    QCoreApplication::processEvents();
+}

@@ -1,0 +1,194 @@
+// Form1: the console's main window, its only permanent window and the owner
+// of all session state.
+//
+// It holds the settings variables (ConsoleSettings, edited by the settings
+// dialog), the payment session (PaymentSession, which calls back through
+// SessionHost), the five transaction tabs with their validation, and the
+// card-swipe capture. It is the window under the first prompt box of the
+// program's boxStack, and the answers of the boxes reach the session through
+// it (PromptAnswers).
+//
+// Start-up order (constructor): box stack to slot 0, key buffer empty and
+// session idle; ReturnToIdle; settings from the store; ApplyProgramMode;
+// the session counter; title "Tellar - POS:" + fPOSID; entry fields empty;
+// ShowTabFrame.
+#pragma once
+
+#include "dialogs/BoxStack.h"
+#include "dialogs/PromptAnswers.h"
+#include "session/ConsoleSettings.h"
+#include "session/PaymentSession.h"
+#include "session/SessionHost.h"
+
+#include <QDate>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class CardSwipeDetector;
+class Form2;
+class KeyPreview;
+class PlatformPrinter;
+class QAction;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTabBar;
+class QTimer;
+class ReceiptPrinter;
+class SelectingLineEdit;
+class Settings;
+class Spooler;
+class Timing;
+
+// The outside world of the main window. Anything left null is the real one:
+// the system clock and timers, the CUPS spooler, Qt's printer.
+struct Form1Environment {
+    Timing *timing = nullptr;
+    Spooler *spooler = nullptr;
+    PlatformPrinter *platformPrinter = nullptr;
+};
+
+class Form1 : public QMainWindow,
+              public ConsoleSettings,
+              public SessionHost,
+              public StackedWindow,
+              public PromptAnswers {
+    Q_OBJECT
+public:
+    using Environment = Form1Environment;
+
+    explicit Form1(const Environment &environment = Environment(), QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // --- Public operations of the window (called by the dialogs) ----------
+    void ApplyProgramMode();
+    void PreparePOSCommand(quint8 CommandID);
+    // Does nothing while a keystroke burst is being timed.
+    void PrepareReport(const QDate &ReportFrom, const QDate &ReportTo, qint16 ReportGroup,
+                       quint8 ReportOnlyApproved);
+    void ButtonResponse(quint8 ButtonCode) override;
+    void InputResponse(quint8 ButtonCode, const QString &Text) override;
+    static bool GetAmount(const QString &AmountString, double &ResultAmount);
+
+    // --- Operations used by the session ----------------------------------
+    void BeginSession();
+    void ReturnToIdle();
+    void ShowTabFrame() override;
+    // Frame 1, 2, 3 or 5 with its labels and fields; other numbers do nothing.
+    void SetFrameEnabled(int frame, bool enabled);
+
+    // --- Tabs and validation ---------------------------------------------
+    // The OK button (and Enter): checks the selected tab's fields, then
+    // BeginSession; nothing at all while a keystroke burst is being timed.
+    void ValidateAndStart();
+    void SelectTab(int tab);
+    void NextTab();
+    void FocusSelectedTab();
+
+    // --- Card swipes: Timer3 fired ----------------------------------------
+    void EndOfBurst();
+
+    // --- Prompt boxes ------------------------------------------------------
+    void OpenBox(quint8 kind, const QString &text, qint32 style) override;
+    void CloseAllBoxes() override;
+
+    // --- Menu actions ------------------------------------------------------
+    // "&Aruanne...": the report request dialog, modeless.
+    void showReportDialog();
+    // "Eri&toimingud...": the special operations dialog, modeless.
+    void showPosCommandDialog();
+    // "&Seaded...": ShowData of the settings dialog, then the window is
+    // disabled until the dialog is done.
+    void showSettingsDialog();
+
+    PaymentSession &session() { return *m_session; }
+    Settings *settingsDialog() const;
+    CardSwipeDetector &swipeDetector() { return *m_swipe; }
+
+    // Window fields of the tabs and the swipe capture.
+    qint16 currentTab = 0;
+    quint8 lastEditedField = 0;
+    QString savedAmountText;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // SessionHost
+    void showRunningLayout() override;
+    void showIdleLayout() override;
+    void setStatusLine(const QString &text) override;
+    void showFinalStatus(const QString &text) override;
+    void setStatusBarText(const QString &text) override;
+    int selectedTab() const override;
+    QString entryFieldText(int fieldNumber) const override;
+    void clearCardField() override;
+    void clearEntryFields() override;
+    void PrintReceipt(const QByteArray &receiptFrame, qint32 stan) override;
+    void DecodeReport(const VaroManager &message) override;
+    void processEvents() override;
+
+    // StackedWindow
+    void setStackEnabled(bool enabled) override;
+
+    void buildWidgets();
+    void buildMenu();
+    void setTabOrderChain();
+    void onTabChanged();
+    void onPreviewKey(QKeyEvent *event);
+    void onStatusLineFocus();
+    void keepDialogsInFront();
+    SelectingLineEdit *entryField(int fieldNumber) const;
+
+    Timing &m_timing;
+    std::unique_ptr<Spooler> m_ownSpooler;
+    std::unique_ptr<PlatformPrinter> m_ownPlatformPrinter;
+    Spooler *m_spooler;
+    PlatformPrinter *m_platformPrinter;
+    std::unique_ptr<ReceiptPrinter> m_receiptPrinter;
+    PaymentSession *m_session = nullptr;
+    CardSwipeDetector *m_swipe = nullptr;
+    KeyPreview *m_keyPreview = nullptr;
+
+    // Controls, named as the window's own.
+    QTabBar *TabStrip1 = nullptr;
+    QWidget *m_tabArea = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    QGroupBox *Frame5 = nullptr;
+    SelectingLineEdit *Text1 = nullptr;
+    SelectingLineEdit *Text2 = nullptr;
+    SelectingLineEdit *Text3 = nullptr;
+    SelectingLineEdit *Text4 = nullptr;
+    SelectingLineEdit *Text7 = nullptr;
+    SelectingLineEdit *Text8 = nullptr;
+    SelectingLineEdit *Text9 = nullptr;
+    SelectingLineEdit *Text10 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Image1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QLabel *m_statusBarText = nullptr;
+    QTimer *Timer2 = nullptr;
+
+    QAction *Report = nullptr;
+    QAction *PosCommand = nullptr;
+    QAction *SettingsM = nullptr;
+    QAction *Quit = nullptr;
+
+    QPointer<Settings> m_settings;
+    // The report request and special operations dialogs, once they exist.
+    QPointer<QWidget> m_reportDialog;
+    QPointer<QWidget> m_posCommandDialog;
+};
