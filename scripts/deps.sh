@@ -11,6 +11,8 @@ packages=(
   qt6-base-dev libgl-dev
   # receipt printing through the spooler, and a private spooler for the tests
   libcups2-dev cups cups-client cups-bsd
+  # "Courier New" stand-in for receipts printed through the platform printer
+  fonts-liberation2
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # PDF checks (qpdf --check, pdftotext, pdftoppm) and the reference PDF writer
