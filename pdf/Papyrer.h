@@ -102,6 +102,7 @@ public:
     ~Papyrer();
     Papyrer(const Papyrer &) = delete;
     Papyrer &operator=(const Papyrer &) = delete;
+    // A moved-from object may only be destroyed or assigned to.
     Papyrer(Papyrer &&) noexcept;
     Papyrer &operator=(Papyrer &&) noexcept;
 
