@@ -17,6 +17,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # PDF checks (qpdf --check, pdftotext, pdftoppm) and the reference PDF writer
   qpdf poppler-utils libhpdf-dev
+  # localedef, for the tests that run under a comma-decimal locale
+  locales
   # fuzzing and sanitizers with clang
   clang libclang-rt-14-dev
   # X11 keyboard layout query; headless display for screenshots
