@@ -12,8 +12,11 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <exception>
+#include <future>
 #include <vector>
 
 namespace G = ReportGeometry;
@@ -111,7 +114,7 @@ public:
         // order within a group: the order a pass per group over the table
         // gives, found here in one pass.
         for (const std::vector<qint32> &rows : groupsInOrder()) {
-            m_pacer.pump();
+            m_pacer.maybePump();
             printGroup(rows);
         }
         m_pacer.pump();
@@ -353,6 +356,19 @@ private:
     double m_grandSent = 0, m_grandNotSent = 0, m_grandReserved = 0;
 };
 
+// The writer builds the whole file in one call, which for the largest answer
+// takes longer than the window may go without events. It runs on a worker
+// thread while this thread keeps the events running; nothing else holds the
+// document, and this thread does not touch it until the worker is done.
+QString saveKeepingEventsRunning(ReportCanvas &document, EventPacer &pacer)
+{
+    std::future<QString> saved = std::async(std::launch::async, [&document] { return document.EndDoc(); });
+    const auto wait = std::chrono::milliseconds(std::clamp<qint64>(pacer.intervalMs(), 1, 20));
+    while (saved.wait_for(wait) != std::future_status::ready)
+        pacer.pump();
+    return saved.get();
+}
+
 } // namespace
 
 std::array<float, 12> ReportColumnWidths(qint16 groupColumn)
@@ -436,7 +452,7 @@ void BuildReportDocument(ReportTable &table, qint32 rowCount, qint16 groupColumn
         host.LogEvent(ReportText::kCheckpoint3);
         host.setStatusLine(ReportText::kSaving);
         pacer.pump();
-        error = document->EndDoc();
+        error = saveKeepingEventsRunning(*document, pacer);
         host.LogEvent(ReportText::kCheckpoint4);
     } catch (const std::exception &e) {
         // The writer refuses a value it cannot record (a document of more
