@@ -310,6 +310,7 @@ bool ConnectionPlayer::takeAwaited()
         if (m_awaitedCodes.contains(code)) {
             m_awaitedCodes.clear();
             m_lastRequest = std::move(frame);
+            m_context.lastRequest = &*m_lastRequest;
             if (m_answerAwaited)
                 answerClose();
             return true;
@@ -384,6 +385,7 @@ void ConnectionPlayer::handleFrame(VaroManager frame)
         stopTimers();
         m_awaitedCodes.clear();
         m_lastRequest = std::move(frame);
+        m_context.lastRequest = &*m_lastRequest;
         m_phase = Phase::Handler;
         m_steps = &m_script.handlers.at(code);
         m_index = 0;
@@ -448,6 +450,9 @@ void ConnectionPlayer::sendKeepAlive()
 
 void ConnectionPlayer::closeSocket(bool reset)
 {
+    // Our own close is no news: without this, a disconnected() emitted from
+    // inside disconnectFromHost() would count as the client leaving mid-step.
+    m_socket->disconnect(this);
     if (m_socket->state() == QAbstractSocket::UnconnectedState)
         return;
     if (reset) {

@@ -132,6 +132,16 @@ int main(int argc, char *argv[])
 
     Sim::SimLog log;
     Sim::SimServer server(std::move(scripts), parser.isSet(loopOption), codePage, log);
+    // The handler goes in before the first line is printed: whoever reads that
+    // line may send SIGTERM at once.
+    if (!installStopHandler(&app, [&] {
+            log.line(u"stopping on a signal"_s);
+            server.stop();
+            QCoreApplication::exit(0);
+        })) {
+        printError(u"cannot install the signal handler"_s);
+        return kExitUsage;
+    }
     QString error;
     if (!server.listen(static_cast<quint16>(port), &error)) {
         printError(u"cannot listen on 127.0.0.1:"_s + QString::number(port) + u": "_s + error);
@@ -143,14 +153,6 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
     log.line(u"code page "_s + QString::fromLatin1(codePage.name()));
 
-    if (!installStopHandler(&app, [&] {
-            log.line(u"stopping on a signal"_s);
-            server.stop();
-            QCoreApplication::exit(0);
-        })) {
-        printError(u"cannot install the signal handler"_s);
-        return kExitUsage;
-    }
     QObject::connect(&server, &Sim::SimServer::finished, &app, [](int code) { QCoreApplication::exit(code); });
     return QCoreApplication::exec();
 }
