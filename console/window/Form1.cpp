@@ -24,6 +24,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -258,6 +259,8 @@ void Form1::buildWidgets()
     setStatusBar(StatusBar1);
 
     central->setFixedSize(kClientWidth, statusY + kStatusLineHeight + 4);
+    // The whole window (menu, client area, status bar) keeps its size.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     // A fixed single border and no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint

@@ -1,0 +1,158 @@
+// Start-up from the store, report mode and the session counter.
+#include "ConsoleFixture.h"
+
+#include "session/PaymentSession.h"
+
+#include <QAction>
+#include <QStatusBar>
+
+namespace {
+
+using Startup = ConsoleFixture;
+
+TEST_F(Startup, FirstStartWithoutStoreIsReportModeWithEightZeros)
+{
+    ASSERT_FALSE(QFile::exists(registry));
+    Form1 &w = open();
+    EXPECT_EQ(w.windowTitle(), u"Tellar - POS:00000000"_qs);
+    EXPECT_EQ(w.fAddress, u"127.0.0.1"_qs);
+    EXPECT_EQ(w.fPort, 8145);
+    EXPECT_TRUE(w.fReportMode);
+    EXPECT_FALSE(w.fDoPrint);
+    EXPECT_FALSE(w.fRAW);
+    EXPECT_TRUE(w.fPrinter.isEmpty());
+
+    auto *notice = child<QLabel>("Label5");
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(notice->text(), u"Terminal pole aktiivne."_qs);
+    EXPECT_FALSE(tabStrip()->isVisible());
+    EXPECT_FALSE(child<QPushButton>("Command1")->isVisible());
+    EXPECT_FALSE(child<QAction>("PosCommand")->isEnabled());
+    EXPECT_TRUE(child<QAction>("Report")->isEnabled());
+    EXPECT_TRUE(child<QAction>("SettingsM")->isEnabled());
+    for (const char *frame : {"Frame1", "Frame2", "Frame3", "Frame5"})
+        EXPECT_FALSE(child<QGroupBox>(frame)->isVisible()) << frame;
+    EXPECT_TRUE(child<QLabel>("StatusBar1Text")->text().isEmpty()) << "empty until a session starts";
+}
+
+TEST_F(Startup, StoredSettingsAreInterpreted)
+{
+    put(Config::POS, u"KASSA042"_qs);
+    put(Config::KKPort, u"abc"_qs);
+    put(Config::DoPrint, u"yes"_qs);
+    put(Config::RAW, u"2"_qs);
+    put(Config::ReportMode, u"0"_qs);
+    put(Config::Printer, u"Kontor"_qs);
+    Form1 &w = open();
+    EXPECT_EQ(w.windowTitle(), u"Tellar - POS:KASSA042"_qs);
+    EXPECT_EQ(w.fPort, 8145) << "a port that is not a number reads as the default";
+    EXPECT_TRUE(w.fDoPrint) << "anything but \"0\" switches printing on";
+    EXPECT_FALSE(w.fRAW) << "only exactly \"1\" switches raw printing on";
+    EXPECT_FALSE(w.fReportMode);
+    EXPECT_EQ(w.fPrinter, u"Kontor"_qs);
+    EXPECT_FALSE(child<QLabel>("Label5")->isVisible());
+    EXPECT_TRUE(tabStrip()->isVisible());
+    EXPECT_TRUE(child<QAction>("PosCommand")->isEnabled());
+}
+
+TEST_F(Startup, PortOutsideSixteenBitsReadsAsDefault)
+{
+    put(Config::KKPort, u"70000"_qs);
+    EXPECT_EQ(open().fPort, 8145);
+}
+
+TEST_F(Startup, IdleLayoutAfterStart)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    EXPECT_EQ(w.session().SessionState, PaymentSession::Idle);
+    EXPECT_TRUE(child<QPushButton>("Command1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Command2")->isEnabled());
+    EXPECT_TRUE(tabStrip()->isEnabled());
+    EXPECT_EQ(tabStrip()->currentIndex(), 0);
+    EXPECT_TRUE(child<QGroupBox>("Frame1")->isVisible());
+    EXPECT_EQ(child<QGroupBox>("Frame1")->title(), u" Kaardimakse "_qs);
+    EXPECT_EQ(QApplication::focusWidget(), text("Text2")) << "the first field of the selected tab";
+    EXPECT_EQ(text("Text1")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(text("Text4")->maxLength(), 6);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed size";
+}
+
+struct SessionRow {
+    const char *name;
+    const char *stored;     // nullptr: no value
+    const char *expectedBar;
+    const char *expectedStored;
+};
+
+class SessionCounter : public ConsoleFixture, public ::testing::WithParamInterface<SessionRow> {};
+
+TEST_P(SessionCounter, NextSessionNumberShownAndStored)
+{
+    const SessionRow &row = GetParam();
+    provisionForTransactions();
+    if (row.stored)
+        put(Config::Session, QString::fromLatin1(row.stored));
+    Form1 &w = open();
+    text("Text2")->setText(u"5"_qs);
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_EQ(w.session().SessionState, PaymentSession::Connecting);
+    EXPECT_EQ(child<QLabel>("StatusBar1Text")->text(), QString::fromLatin1(row.expectedBar));
+    EXPECT_EQ(get(Config::Session), QString::fromLatin1(row.expectedStored));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StoredCounters, SessionCounter,
+    ::testing::Values(SessionRow{"Missing", nullptr, "Session: 000001", "1"},
+                      SessionRow{"FortyOne", "41", "Session: 000042", "42"},
+                      SessionRow{"WrapsAfter999999", "999999", "Session: 000001", "1"},
+                      SessionRow{"NotANumber", "abc", "Session: 000001", "1"},
+                      SessionRow{"Negative", "-5", "Session: 000001", "1"},
+                      SessionRow{"BeyondInt32", "99999999999", "Session: 000001", "1"}),
+    [](const ::testing::TestParamInfo<SessionRow> &info) { return std::string(info.param.name); });
+
+TEST_F(Startup, RunningLayoutWhileSessionRuns)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    text("Text2")->setText(u"5"_qs);
+    w.ValidateAndStart();
+    EXPECT_FALSE(child<QPushButton>("Command1")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("Command2")->isEnabled());
+    EXPECT_FALSE(tabStrip()->isEnabled());
+    for (const char *frame : {"Frame1", "Frame2", "Frame3", "Frame5"})
+        EXPECT_FALSE(child<QGroupBox>(frame)->isEnabled()) << frame;
+    EXPECT_FALSE(child<QAction>("Report")->isEnabled());
+    EXPECT_FALSE(child<QAction>("SettingsM")->isEnabled());
+    EXPECT_TRUE(child<QAction>("PosCommand")->isEnabled()) << "depends on report mode only";
+
+    text("Text1")->setText(u"card"_qs);
+    w.ReturnToIdle();
+    EXPECT_EQ(w.session().SessionState, PaymentSession::Idle);
+    EXPECT_TRUE(text("Text1")->text().isEmpty()) << "ReturnToIdle empties the card field";
+    EXPECT_EQ(text("Text2")->text(), u"5"_qs) << "other fields are kept";
+    EXPECT_TRUE(child<QPushButton>("Command1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Command2")->isEnabled());
+    EXPECT_TRUE(child<QAction>("Report")->isEnabled());
+    EXPECT_TRUE(child<QAction>("SettingsM")->isEnabled());
+}
+
+TEST_F(Startup, ClosingTheWindowClosesBoxesWithoutAnswers)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    w.OpenBox(1, u"Kas jätkata?"_qs, 4 + 32);
+    w.OpenBox(2, u"Sisesta kood"_qs, 1);
+    ASSERT_EQ(boxStack().boxCount(), 2);
+    QPointer<Form2> upper = topBox();
+    QPointer<Form2> lower = dynamic_cast<Form2 *>(boxStack().box(1));
+    w.close();
+    EXPECT_EQ(boxStack().boxCount(), 0);
+    EXPECT_TRUE(!upper || !upper->isVisible());
+    EXPECT_TRUE(!lower || !lower->isVisible());
+    EXPECT_EQ(upper ? upper->boxType() : 0, 0) << "closed as a plain message: no answer";
+    EXPECT_FALSE(w.isVisible());
+}
+
+} // namespace
