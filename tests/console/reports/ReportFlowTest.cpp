@@ -1,0 +1,460 @@
+// From the parsed "0020" to the opened file: the order of the session steps,
+// the checkpoints and status texts, answers that cannot be decoded, writer
+// and viewer failures, the save that keeps events running, the event pacer,
+// and the opener command.
+#include "ReportTestSupport.h"
+
+#include "common/AppPaths.h"
+#include "common/Clock.h"
+#include "common/CodePage.h"
+#include "reports/DocumentOpener.h"
+#include "reports/EventPacer.h"
+#include "reports/ReportDecoder.h"
+#include "reports/ReportDocument.h"
+
+#include <Papyrer.h>
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace reporttest;
+
+namespace {
+
+const QString kRejected = QStringLiteral("0/16: Aruanne koostamine ebaõnnestus: maksesüsteemi vastus on vigane.");
+
+class ReportFlow : public ::testing::Test {
+protected:
+    FakeReportHost host;
+    ManualClock clock{QDateTime(QDate(2005, 4, 7), QTime(8, 9, 10))};
+    QTemporaryDir dir = makeTempDir();
+    ReportDocumentOptions options;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        options.filePath = dir.filePath(QStringLiteral("Report.pdf"));
+        options.clock = &clock;
+        options.eventIntervalMs = 0;
+    }
+
+    // The calls without the status texts of the progress, which depend on
+    // the number of rows.
+    QStringList stepCalls() const
+    {
+        QStringList steps;
+        for (const QString &c : host.calls) {
+            if (!c.startsWith(QStringLiteral("setStatusLine: Aruanne dokumendi koostamine")))
+                steps << c;
+        }
+        return steps;
+    }
+};
+
+// Throws the writer's overflow error at the first line, as the writer does
+// when a value does not fit the file.
+class OverflowingCanvas final : public ReportCanvas {
+public:
+    void FileName(const QString &path) override { m_inner.FileName(path); }
+    void ScaleMode(qint16 mode) override { m_inner.ScaleMode(mode); }
+    QString FontName() const override { return m_inner.FontName(); }
+    void FontName(const QString &name) override { m_inner.FontName(name); }
+    float FontSize() const override { return m_inner.FontSize(); }
+    void FontSize(float points) override { m_inner.FontSize(points); }
+    bool FontBold() const override { return m_inner.FontBold(); }
+    void FontBold(bool bold) override { m_inner.FontBold(bold); }
+    bool FontItalic() const override { return m_inner.FontItalic(); }
+    void FontItalic(bool italic) override { m_inner.FontItalic(italic); }
+    qint32 ForeColor() const override { return m_inner.ForeColor(); }
+    void ForeColor(qint32 colour) override { m_inner.ForeColor(colour); }
+    qint16 DrawStyle() const override { return m_inner.DrawStyle(); }
+    void DrawStyle(qint16 style) override { m_inner.DrawStyle(style); }
+    float CurrentX() const override { return m_inner.CurrentX(); }
+    void CurrentX(float x) override { m_inner.CurrentX(x); }
+    float CurrentY() const override { return m_inner.CurrentY(); }
+    void CurrentY(float y) override { m_inner.CurrentY(y); }
+    void PrintText(const QString &text) override { m_inner.PrintText(text); }
+    float TextWidth(const QString &text) const override { return m_inner.TextWidth(text); }
+    void DrawLine(float, float, float, float) override { throw PapyrOverflowError("page count above 32767"); }
+    void NewPage() override { m_inner.NewPage(); }
+    QString EndDoc() override
+    {
+        endDocCalls++;
+        return m_inner.EndDoc();
+    }
+
+    static inline int endDocCalls = 0;
+
+private:
+    PapyrCanvas m_inner;
+};
+
+// Saving takes a while and notes the thread it runs on.
+class SlowSavingCanvas final : public ReportCanvas {
+public:
+    static inline std::atomic<bool> savedOnOtherThread{false};
+    static inline std::atomic<int> eventsWhileSaving{0};
+    static inline std::atomic<bool> saving{false};
+
+    explicit SlowSavingCanvas(Qt::HANDLE uiThread) : m_uiThread(uiThread) {}
+
+    void FileName(const QString &path) override { m_inner.FileName(path); }
+    void ScaleMode(qint16 mode) override { m_inner.ScaleMode(mode); }
+    QString FontName() const override { return m_inner.FontName(); }
+    void FontName(const QString &name) override { m_inner.FontName(name); }
+    float FontSize() const override { return m_inner.FontSize(); }
+    void FontSize(float points) override { m_inner.FontSize(points); }
+    bool FontBold() const override { return m_inner.FontBold(); }
+    void FontBold(bool bold) override { m_inner.FontBold(bold); }
+    bool FontItalic() const override { return m_inner.FontItalic(); }
+    void FontItalic(bool italic) override { m_inner.FontItalic(italic); }
+    qint32 ForeColor() const override { return m_inner.ForeColor(); }
+    void ForeColor(qint32 colour) override { m_inner.ForeColor(colour); }
+    qint16 DrawStyle() const override { return m_inner.DrawStyle(); }
+    void DrawStyle(qint16 style) override { m_inner.DrawStyle(style); }
+    float CurrentX() const override { return m_inner.CurrentX(); }
+    void CurrentX(float x) override { m_inner.CurrentX(x); }
+    float CurrentY() const override { return m_inner.CurrentY(); }
+    void CurrentY(float y) override { m_inner.CurrentY(y); }
+    void PrintText(const QString &text) override { m_inner.PrintText(text); }
+    float TextWidth(const QString &text) const override { return m_inner.TextWidth(text); }
+    void DrawLine(float x1, float y1, float x2, float y2) override { m_inner.DrawLine(x1, y1, x2, y2); }
+    void NewPage() override { m_inner.NewPage(); }
+    QString EndDoc() override
+    {
+        savedOnOtherThread = QThread::currentThreadId() != m_uiThread;
+        saving = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        saving = false;
+        return m_inner.EndDoc();
+    }
+
+private:
+    PapyrCanvas m_inner;
+    Qt::HANDLE m_uiThread;
+};
+
+} // namespace
+
+TEST_F(ReportFlow, DecodeReportRunsEveryStepInOrder)
+{
+    host.groupColumn = 5;
+    DecodeReport(makeAnswer({Record().withCard(""), Record().withCard("VISA")}), host, options);
+    EXPECT_EQ(stepCalls(),
+              QStringList({QStringLiteral("closeConnection"), QStringLiteral("setCancelLocked: true"),
+                           QStringLiteral("setStatusLine: Sõnumi dekodeerimine..."),
+                           QStringLiteral("LogEvent: Checkpoint1"), QStringLiteral("LogEvent: Checkpoint2"),
+                           QStringLiteral("LogEvent: Checkpoint3"),
+                           QStringLiteral("setStatusLine: Aruanne dokumendi salvestamine..."),
+                           QStringLiteral("LogEvent: Checkpoint4"), QStringLiteral("openDocument: ") + options.filePath,
+                           QStringLiteral("clearEntryFields"), QStringLiteral("ReturnToIdle")}));
+    EXPECT_TRUE(host.statusLines.contains(QStringLiteral("Aruanne dokumendi koostamine: 100%")));
+    EXPECT_TRUE(host.boxes.isEmpty());
+
+    const ToolResult check = qpdfCheck(options.filePath);
+    EXPECT_EQ(check.exitCode, 0) << check.output.toStdString();
+    const QString text = pdfText(options.filePath);
+    EXPECT_TRUE(text.contains(QStringLiteral("Maksetehingute aruanne")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Periood: 05.04.2005 00:00:00 - 07.04.2005 23:59:59")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Tundmatu väljaandja")));
+    EXPECT_TRUE(text.contains(QStringLiteral("07.04.2005 08:09:10")));   // created, from the clock
+    EXPECT_TRUE(text.contains(QStringLiteral("E - Jootraha lisatud, T - Tühistamine, B - Broneering")));
+}
+
+TEST_F(ReportFlow, EventsRunBeforeAndAfterTheDecodingText)
+{
+    int eventsBeforeStatus = -1;
+    int eventsAtStatus = -1;
+    host.onProcessEvents = [&] {
+        if (host.statusLines.isEmpty())
+            eventsBeforeStatus = host.processEventsCalls;
+        else if (eventsAtStatus < 0)
+            eventsAtStatus = host.processEventsCalls;
+    };
+    DecodeReport(makeAnswer({Record()}), host, options);
+    EXPECT_EQ(eventsBeforeStatus, 1);   // after the cancel lock, before the text
+    EXPECT_EQ(eventsAtStatus, 2);       // right after the text
+}
+
+TEST_F(ReportFlow, OnlyApprovedFilterComesFromTheRequest)
+{
+    const VaroManager answer = makeAnswer({Record().withCard("DECLINED100").withCode(100), Record()});
+    host.onlyApproved = true;
+    DecodeReport(answer, host, options);
+    EXPECT_FALSE(pdfText(options.filePath).contains(QStringLiteral("DECLINED100")));
+    host.onlyApproved = false;
+    DecodeReport(answer, host, options);
+    EXPECT_TRUE(pdfText(options.filePath).contains(QStringLiteral("DECLINED100")));
+}
+
+struct RejectedRow {
+    const char *name;
+    qint32 status;
+    std::optional<qint32> count;
+    const char *log;
+};
+
+class RejectedAnswer : public ReportFlow, public ::testing::WithParamInterface<RejectedRow> {};
+
+TEST_P(RejectedAnswer, ReturnsToIdleAndTellsTheCashier)
+{
+    const RejectedRow &row = GetParam();
+    DecodeReport(makeAnswer({recordFrame(Record())}, row.count, row.status), host, options);
+    EXPECT_EQ(host.calls,
+              QStringList({QStringLiteral("closeConnection"), QStringLiteral("setCancelLocked: true"),
+                           QStringLiteral("setStatusLine: Sõnumi dekodeerimine..."),
+                           QStringLiteral("LogEvent: ") + QString::fromLatin1(row.log),
+                           QStringLiteral("ReturnToIdle"), QStringLiteral("OpenBox: ") + kRejected}));
+    EXPECT_FALSE(QFileInfo::exists(options.filePath));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RejectedAnswer,
+    ::testing::Values(RejectedRow{"StatusTen", 10, std::nullopt, "Report answer rejected: status 10, count 1"},
+                      RejectedRow{"StatusMinusOne", -1, std::nullopt, "Report answer rejected: status -1, count 1"},
+                      RejectedRow{"NegativeCount", 0, -5, "Report answer rejected: status 0, count -5"},
+                      RejectedRow{"CountAboveFieldRange", 0, 32669,
+                                  "Report answer rejected: status 0, count 32669"}),
+    [](const ::testing::TestParamInfo<RejectedRow> &info) { return std::string(info.param.name); });
+
+TEST_F(ReportFlow, EmptyAnswerStillGivesADocument)
+{
+    DecodeReport(makeAnswer(std::vector<Record>{}), host, options);
+    EXPECT_EQ(host.opened, QStringList{options.filePath});
+    EXPECT_EQ(qpdfCheck(options.filePath).exitCode, 0);
+    EXPECT_TRUE(pdfText(options.filePath).contains(QStringLiteral("Summa kokku:")));
+    EXPECT_EQ(host.calls.last(), QStringLiteral("ReturnToIdle"));
+}
+
+TEST_F(ReportFlow, WriterErrorIsShownAndTheFileNotOpened)
+{
+    options.filePath = dir.filePath(QStringLiteral("missing/folder/Report.pdf"));
+    DecodeReport(makeAnswer({Record()}), host, options);
+    EXPECT_EQ(host.boxes,
+              QStringList{QStringLiteral("0/16: Aruanne koostamine ebaõnnestus: 2 - No such file or directory")});
+    EXPECT_TRUE(host.opened.isEmpty());
+    EXPECT_TRUE(host.logEvents.contains(QStringLiteral("Checkpoint4")));
+    EXPECT_EQ(host.calls.mid(host.calls.size() - 2),
+              QStringList({QStringLiteral("clearEntryFields"), QStringLiteral("ReturnToIdle")}));
+}
+
+TEST_F(ReportFlow, ViewerThatCannotStartIsShown)
+{
+    host.openerSucceeds = false;
+    DecodeReport(makeAnswer({Record()}), host, options);
+    EXPECT_EQ(host.boxes, QStringList{QStringLiteral("0/16: Aruande kuvamine ebaõnnestus.")});
+    EXPECT_TRUE(QFileInfo::exists(options.filePath));
+    EXPECT_EQ(host.calls.last(), QStringLiteral("ReturnToIdle"));
+}
+
+TEST_F(ReportFlow, WriterOverflowIsShownInsteadOfThrown)
+{
+    OverflowingCanvas::endDocCalls = 0;
+    options.makeCanvas = [] { return std::make_unique<OverflowingCanvas>(); };
+    EXPECT_NO_THROW(DecodeReport(makeAnswer({Record()}), host, options));
+    EXPECT_EQ(host.boxes, QStringList{QStringLiteral("0/16: Aruanne koostamine ebaõnnestus: page count above 32767")});
+    EXPECT_EQ(OverflowingCanvas::endDocCalls, 0);
+    EXPECT_TRUE(host.opened.isEmpty());
+    EXPECT_EQ(host.calls.last(), QStringLiteral("ReturnToIdle"));
+}
+
+TEST_F(ReportFlow, ReportGoesToTheProgramFolderByDefault)
+{
+    const QString before = AppPaths::programDir();
+    AppPaths::setProgramDir(dir.path());
+    options.filePath.clear();
+    DecodeReport(makeAnswer({Record()}), host, options);
+    AppPaths::setProgramDir(before);
+    const QString expected = dir.filePath(QStringLiteral("Report.pdf"));
+    EXPECT_EQ(host.opened, QStringList{expected});
+    EXPECT_EQ(qpdfCheck(expected).exitCode, 0);
+}
+
+// Proves real timing: the save runs on another thread for 150 ms while this
+// thread keeps letting events run.
+TEST_F(ReportFlow, EventsKeepRunningWhileTheFileIsSaved)
+{
+    const Qt::HANDLE ui = QThread::currentThreadId();
+    options.makeCanvas = [ui] { return std::make_unique<SlowSavingCanvas>(ui); };
+    options.clock = &Clock::system();
+    options.eventIntervalMs = 10;
+    SlowSavingCanvas::eventsWhileSaving = 0;
+    host.onProcessEvents = [] {
+        if (SlowSavingCanvas::saving)
+            ++SlowSavingCanvas::eventsWhileSaving;
+    };
+    DecodeReport(makeAnswer({Record()}), host, options);
+    EXPECT_TRUE(SlowSavingCanvas::savedOnOtherThread);
+    EXPECT_GE(SlowSavingCanvas::eventsWhileSaving.load(), 3);
+    EXPECT_EQ(host.opened, QStringList{options.filePath});
+    EXPECT_EQ(qpdfCheck(options.filePath).exitCode, 0);
+}
+
+// --- EventPacer --------------------------------------------------------------
+
+TEST(EventPacerTest, RunsEventsOnlyOnceTheIntervalHasPassed)
+{
+    ManualClock clock;
+    int runs = 0;
+    EventPacer pacer([&] { ++runs; }, clock, 20);
+    pacer.maybePump();
+    EXPECT_EQ(runs, 0);
+    clock.advanceMs(19);
+    pacer.maybePump();
+    EXPECT_EQ(runs, 0);
+    clock.advanceMs(1);
+    pacer.maybePump();
+    EXPECT_EQ(runs, 1);
+    pacer.maybePump();
+    EXPECT_EQ(runs, 1);   // the interval counts again from the last run
+    pacer.pump();
+    EXPECT_EQ(runs, 2);   // the fixed points run at once
+    clock.advanceMs(19);
+    pacer.maybePump();
+    EXPECT_EQ(runs, 2);
+}
+
+TEST(EventPacerTest, ZeroIntervalRunsEveryTime)
+{
+    ManualClock clock;
+    int runs = 0;
+    EventPacer pacer([&] { ++runs; }, clock, 0);
+    for (int i = 0; i < 5; ++i)
+        pacer.maybePump();
+    EXPECT_EQ(runs, 5);
+}
+
+TEST(EventPacerTest, LayoutOfManyRowsLetsEventsRunByTheClock)
+{
+    // A clock that moves 1 ms whenever it is read: the pacer reads it once
+    // per row (and once after each run), so events run about every 10 rows.
+    class TickingClock final : public Clock {
+    public:
+        qint64 nowMs() const override { return ++m_ms; }
+        QDateTime now() const override { return QDateTime(QDate(2026, 1, 1), QTime(0, 0)); }
+
+    private:
+        mutable qint64 m_ms = 0;
+    };
+    TickingClock clock;
+    FakeReportHost host;
+    DecodedReport decoded = DecodeReportAnswer(makeAnswer(std::vector<Record>(200, Record())), false);
+    EventPacer pacer([&] { host.processEvents(); }, clock, 10);
+    PapyrCanvas canvas;
+    LayOutReport(canvas, decoded.table, decoded.kept, 0, host.periodText, QStringLiteral("x"), host, pacer);
+    EXPECT_GE(host.processEventsCalls, 15);
+    EXPECT_LE(host.processEventsCalls, 30);
+}
+
+// --- OpenDocument ------------------------------------------------------------
+
+class OpenerTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir = makeTempDir();
+    QByteArray saved = qgetenv(kPdfOpenerVariable);
+    bool wasSet = qEnvironmentVariableIsSet(kPdfOpenerVariable);
+
+    void TearDown() override
+    {
+        if (wasSet)
+            qputenv(kPdfOpenerVariable, saved);
+        else
+            qunsetenv(kPdfOpenerVariable);
+    }
+
+    QString makeFile(const QString &name)
+    {
+        QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("%PDF-1.0");
+        return f.fileName();
+    }
+};
+
+TEST_F(OpenerTest, DesktopHandlerUnlessTheVariableIsSet)
+{
+    qunsetenv(kPdfOpenerVariable);
+    EXPECT_EQ(DocumentOpenerCommand(QStringLiteral("/r/Report.pdf")),
+              QStringList({QStringLiteral("xdg-open"), QStringLiteral("/r/Report.pdf")}));
+    qputenv(kPdfOpenerVariable, "  ");
+    EXPECT_EQ(DocumentOpenerCommand(QStringLiteral("/r/Report.pdf")).first(), QStringLiteral("xdg-open"));
+}
+
+TEST_F(OpenerTest, CommandLineIsSplitLikeAShellAndThePathAppended)
+{
+    qputenv(kPdfOpenerVariable, "viewer --title \"Kassa aruanne\" 'a b'");
+    EXPECT_EQ(DocumentOpenerCommand(QStringLiteral("/my reports/Report.pdf")),
+              QStringList({QStringLiteral("viewer"), QStringLiteral("--title"), QStringLiteral("Kassa aruanne"),
+                           QStringLiteral("a b"), QStringLiteral("/my reports/Report.pdf")}));
+}
+
+TEST_F(OpenerTest, OpenerReceivesThePathAsOneArgument)
+{
+    const QString report = makeFile(QStringLiteral("my reports/Report.pdf"));
+    const QString out = dir.filePath(QStringLiteral("opened.txt"));
+    // sh -c SCRIPT NAME PATH: the script sees NAME as $0 and the path as $1.
+    qputenv(kPdfOpenerVariable,
+            QByteArray("/bin/sh -c 'printf \"%s|%s\" \"$0\" \"$1\" > \"") + out.toUtf8() + "\"' viewer");
+    ASSERT_TRUE(OpenDocument(report));
+    QElapsedTimer waited;
+    waited.start();
+    while (readFile(out).isEmpty() && waited.elapsed() < 10000)
+        QThread::msleep(10);
+    EXPECT_EQ(QString::fromUtf8(readFile(out)), QStringLiteral("viewer|") + report);
+}
+
+TEST_F(OpenerTest, MissingFileIsNotOpened)
+{
+    qputenv(kPdfOpenerVariable, "/bin/true");
+    EXPECT_FALSE(OpenDocument(dir.filePath(QStringLiteral("Report.pdf"))));
+    EXPECT_FALSE(OpenDocument(dir.path()));   // a folder is no document
+}
+
+TEST_F(OpenerTest, ProgramThatCannotStartFails)
+{
+    const QString report = makeFile(QStringLiteral("Report.pdf"));
+    qputenv(kPdfOpenerVariable, dir.filePath(QStringLiteral("no-such-viewer")).toUtf8());
+    EXPECT_FALSE(OpenDocument(report));
+    qputenv(kPdfOpenerVariable, "\"\"");
+    EXPECT_FALSE(OpenDocument(report));
+}
+
+struct SplitRow {
+    const char *name;
+    const char *line;
+    QStringList words;
+};
+
+class CommandLineSplit : public ::testing::TestWithParam<SplitRow> {};
+
+TEST_P(CommandLineSplit, WordsAsAShellSplitsThem)
+{
+    EXPECT_EQ(SplitCommandLine(QString::fromUtf8(GetParam().line)), GetParam().words);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CommandLineSplit,
+    ::testing::Values(
+        SplitRow{"Blanks", "  a\tb   c ", {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}},
+        SplitRow{"SingleQuotesAreLiteral", "'a \"b\" \\c'", {QStringLiteral("a \"b\" \\c")}},
+        SplitRow{"DoubleQuotesKeepBlanks", "\"a b\" c", {QStringLiteral("a b"), QStringLiteral("c")}},
+        SplitRow{"EscapesInDoubleQuotes", "\"a\\\"b\\\\c\\n\"", {QStringLiteral("a\"b\\c\\n")}},
+        SplitRow{"BackslashOutsideQuotes", "a\\ b c\\'d", {QStringLiteral("a b"), QStringLiteral("c'd")}},
+        SplitRow{"QuotesJoinTheirNeighbours", "a'b c'd", {QStringLiteral("ab cd")}},
+        SplitRow{"EmptyQuotesAreAWord", "x '' \"\"", {QStringLiteral("x"), QString(), QString()}},
+        SplitRow{"UnterminatedQuoteRunsToTheEnd", "a 'b c", {QStringLiteral("a"), QStringLiteral("b c")}},
+        SplitRow{"NonAscii", "vaataja --pealkiri 'Õhtune aruanne'",
+                 {QStringLiteral("vaataja"), QStringLiteral("--pealkiri"), QStringLiteral("Õhtune aruanne")}},
+        SplitRow{"Nothing", "   ", {}}),
+    [](const ::testing::TestParamInfo<SplitRow> &info) { return std::string(info.param.name); });
