@@ -37,6 +37,10 @@ ConnectionPlayer::ConnectionPlayer(QTcpSocket *socket, const ConnectionScript &s
       m_log(log), m_steps(&script.steps)
 {
     m_socket->setParent(this);
+    // Coarse timers may fire up to 5 % early; a scenario's "silent for 300 ms"
+    // should mean at least that.
+    m_deadline.setTimerType(Qt::PreciseTimer);
+    m_ticker.setTimerType(Qt::PreciseTimer);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         if (auto action = m_onDeadline)
