@@ -9,7 +9,10 @@
 #include "session/VaroMessages.h"
 #include "window/AmountRules.h"
 
+#include <VaroFrameFormat.h>
 #include <VaroManager.h>
+
+#include <QtEndian>
 
 #include <QTcpSocket>
 #include <QTimer>
@@ -128,6 +131,7 @@ public:
 
     // Incoming messages.
     void ProcessReceived();
+    qint16 takeFrame(VaroManager &message);
     void OnStatusText(const QByteArray &text);
     void OnKeepAlive();
     void OnReleaseBoxes();
@@ -151,6 +155,9 @@ PaymentSession::PaymentSession(SessionHost &host, const ConsoleSettings &setting
     // One shot per arming: every phase arms it anew, and an expiry ends the
     // session, so nothing would ever let it fire twice.
     d->timer->setSingleShot(true);
+    // A coarse timer may fire 5 % early: 4.75 s instead of the 5 s a server
+    // is promised to connect or to close in.
+    d->timer->setTimerType(Qt::PreciseTimer);
     d->timer->setInterval(d->timeouts.answerMs);
 
     connect(d->socket, &QTcpSocket::connected, this, [this] { d->onConnected(); });
@@ -296,7 +303,12 @@ void PaymentSession::InputResponse(quint8 ButtonCode, const QString &Text)
 void PaymentSession::SendFrame(const QByteArray &frame, const QByteArray &logText)
 {
     d->log.logOutgoing(logText.isEmpty() ? frame : logText);
-    if (d->socket->state() == QAbstractSocket::ConnectedState) {
+    if (SessionState == Idle) {
+        // The session ended while the frame was being built (building lets
+        // events run, and the server may close meanwhile): it has nobody to
+        // go to, and ending the session again would wipe the status line it
+        // left and report a failure on a session that is over.
+    } else if (d->socket->state() == QAbstractSocket::ConnectedState) {
         d->socket->write(frame);
         // Hand the bytes to the system now: a close that follows (ReturnToIdle
         // aborts the socket) must not drop them.
@@ -411,7 +423,10 @@ void PaymentSession::Private::onReadyRead()
     // read: ReturnToIdle has dropped it with the socket.
     if (generation != session || !sessionRunning())
         return;
-    if (takeReceived())
+    // The socket does not signal again for data that arrives while this
+    // handler runs (the handlers let events run, and the server's answer to
+    // "0023" typically comes then): take it before returning.
+    while (generation == session && sessionRunning() && takeReceived())
         ProcessReceived();
 }
 
@@ -499,11 +514,7 @@ void PaymentSession::Private::ProcessReceived()
     while (generation == session && !q.ReceiveBuffer.isEmpty()) {
         VaroManager message;
         message.Reset();
-        std::string buffer = toStd(q.ReceiveBuffer);
-        std::string remainder;
-        const qint16 result = message.ProcessMessage(buffer, remainder);
-        q.ReceiveBuffer = toBytes(remainder);
-        if (result != VaroManager::Parsed)
+        if (takeFrame(message) != VaroManager::Parsed)
             return;
 
         if (field(message, VaroMsg::kFieldPos, VaroMsg::kNoPosOrSession) != pos)
@@ -541,6 +552,36 @@ void PaymentSession::Private::ProcessReceived()
             host.DecodeReport(message);
         }
     }
+}
+
+// ProcessMessage on the front of ReceiveBuffer, with its results and its
+// effect on the buffer, without copying the whole buffer for every frame: a
+// report answer arrives in many reads, and a buffer may hold many frames.
+// A frame whose header is sound is cut off alone (ProcessMessage would leave
+// the same remainder) or, while incomplete, left waiting untouched; anything
+// else goes to ProcessMessage whole. Cutting the front of a QByteArray does
+// not move the rest.
+qint16 PaymentSession::Private::takeFrame(VaroManager &message)
+{
+    QByteArray &buffer = q.ReceiveBuffer;
+    if (buffer.size() >= qsizetype(VaroFrame::kOverhead) && uchar(buffer[0]) == VaroFrame::kStartByte) {
+        const qint64 bodyLength = qint32(qFromLittleEndian<quint32>(buffer.constData() + VaroFrame::kStartSize));
+        if (bodyLength >= 0 && bodyLength <= VaroFrame::kMaxBodyLength) {
+            const qint64 frameSize = bodyLength + qint64(VaroFrame::kOverhead);
+            if (buffer.size() < frameSize)
+                return VaroManager::Incomplete;
+            std::string frame(buffer.constData(), std::size_t(frameSize));
+            std::string remainder;
+            const qint16 result = message.ProcessMessage(frame, remainder);
+            buffer.remove(0, qsizetype(frameSize) - qsizetype(remainder.size()));
+            return result;
+        }
+    }
+    std::string whole = toStd(buffer);
+    std::string remainder;
+    const qint16 result = message.ProcessMessage(whole, remainder);
+    buffer = toBytes(remainder);
+    return result;
 }
 
 void PaymentSession::Private::OnStatusText(const QByteArray &text)
