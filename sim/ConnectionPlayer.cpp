@@ -63,6 +63,10 @@ void ConnectionPlayer::start()
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(m_socket, &QTcpSocket::readyRead, this, &ConnectionPlayer::readIncoming);
     connect(m_socket, &QTcpSocket::disconnected, this, &ConnectionPlayer::onDisconnected);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (auto action = m_onWritten)
+            action();
+    });
     m_log.line(m_number, QStringLiteral("connection from %1:%2 plays %3")
                              .arg(m_socket->peerAddress().toString())
                              .arg(m_socket->peerPort())
@@ -226,7 +230,7 @@ bool ConnectionPlayer::beginStep(const Step &step)
                 m_endlessSent = 0;
                 const qint64 limit = endless.announcedLength;   // body bytes; the check byte never comes
                 const int chunk = endless.chunkBytes;
-                armTicker(endless.everyMs, [this, limit, chunk] {
+                auto trickle = [this, limit, chunk] {
                     // Keep at most a few chunks queued: a client that stops
                     // reading must not make the simulator buffer without end.
                     if (m_socket->bytesToWrite() > 4 * static_cast<qint64>(chunk))
@@ -236,7 +240,15 @@ bool ConnectionPlayer::beginStep(const Step &step)
                         return;
                     m_socket->write(std::string(static_cast<size_t>(size), '\0').data(), size);
                     m_endlessSent += size;
-                });
+                };
+                if (endless.everyMs > 0) {
+                    armTicker(endless.everyMs, trickle);
+                } else {
+                    // As fast as the client reads: refill whenever the kernel
+                    // took some, rather than spinning a zero timer.
+                    m_onWritten = trickle;
+                    trickle();
+                }
                 if (endless.forMs != kForever) {
                     armDeadline(endless.forMs, [this] {
                         m_log.line(m_number, QStringLiteral("   (%1 body bytes sent)").arg(m_endlessSent));
@@ -501,6 +513,7 @@ void ConnectionPlayer::stopTimers()
     m_ticker.stop();
     m_onDeadline = nullptr;
     m_onTick = nullptr;
+    m_onWritten = nullptr;
 }
 
 void ConnectionPlayer::armDeadline(int ms, std::function<void()> action)

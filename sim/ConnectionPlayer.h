@@ -113,6 +113,7 @@ private:
     QTimer m_ticker;
     std::function<void()> m_onDeadline;
     std::function<void()> m_onTick;
+    std::function<void()> m_onWritten;   // after the socket wrote bytes
 
     // State of the step in progress.
     std::string m_pendingBytes;   // split write: what is left to send

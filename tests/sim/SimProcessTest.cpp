@@ -518,6 +518,18 @@ TEST_F(SimProcessTest, EndlessFrameAnnouncesItsLengthAndNeverCompletes)
     expectCleanExit();
 }
 
+TEST_F(SimProcessTest, EndlessFrameWithoutPauseFollowsTheReader)
+{
+    startWith(R"({"steps": [ {"expect": "0001"}, {"endlessFrame": {"chunkBytes": 65536, "everyMs": 0}} ]})");
+    m_client.send(paymentRequest());
+    const auto head = m_client.takeBytes(5 + 4 * 1024 * 1024);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->substr(0, 5), std::string("\x01\x00\xFF\xFF\x7F", 5));   // the default announcement
+    EXPECT_EQ(head->find_first_not_of('\0', 5), std::string::npos);
+    m_client.close();
+    expectCleanExit();
+}
+
 TEST_F(SimProcessTest, EndlessFrameStopsShortOfItsCheckByte)
 {
     startWith(R"({"steps": [ {"expect": "0001"},
