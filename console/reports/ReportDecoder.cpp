@@ -9,6 +9,7 @@
 
 #include <VaroManager.h>
 
+#include <cmath>
 #include <string>
 
 namespace C = ReportColumn;
@@ -63,6 +64,10 @@ bool fillRow(ReportTable &table, qint32 row, const VaroManager &record, bool onl
     table.setCell(row, C::kBookingFlag, flagAt(flags, 4) ? cp.encode(ReportCell::kBooking) : QByteArray());
 
     double amount = DecodeDouble(field(record, RecordField::kAmount));
+    // A NaN or infinite amount has no text and would turn every sum it joins
+    // into one without text: it reads as 0, like an amount of the wrong size.
+    if (!std::isfinite(amount))
+        amount = 0;
     if (DecodeInt32(field(record, RecordField::kCancelMark)) > 0) {
         table.setCell(row, C::kCancelFlag, cp.encode(ReportCell::kCancelled));
         amount = -amount;

@@ -14,7 +14,7 @@
 //   booking, char 6 "1": tip)   8 response code (int)   9 cancellation mark
 //   (int, > 0: cancelled)
 // A missing field reads as empty; a number reads as 0 unless its data has
-// exactly the right length.
+// exactly the right length, and an amount also unless it is finite.
 #pragma once
 
 #include "reports/ReportDocument.h"

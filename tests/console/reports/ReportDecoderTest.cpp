@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace reporttest;
 namespace C = ReportColumn;
 
@@ -113,7 +115,9 @@ INSTANTIATE_TEST_SUITE_P(
                       AmountRow{"SmallNegative", -0.05, false, 0, "-0.05", -0.05},
                       AmountRow{"Zero", 0.0, false, 0, "0.00", 0.0},
                       AmountRow{"HalfCentRoundsAway", 1.005, false, 0, "1.01", 1.005},
-                      AmountRow{"DeclinedShowsAmountSumsZero", 99.99, false, 51, "99.99", 0.0}),
+                      AmountRow{"DeclinedShowsAmountSumsZero", 99.99, false, 51, "99.99", 0.0},
+                      AmountRow{"NaNReadsAsZero", std::nan(""), false, 0, "0.00", 0.0},
+                      AmountRow{"InfinityReadsAsZero", HUGE_VAL, true, 0, "0.00", 0.0}),
     [](const ::testing::TestParamInfo<AmountRow> &info) { return std::string(info.param.name); });
 
 TEST(ReportDecoding, CancellationMarkCountsOnlyAboveZero)
