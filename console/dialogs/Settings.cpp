@@ -47,7 +47,8 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
 
     m_reportMode = new QCheckBox(QStringLiteral("Aruanne reziim"), this);
     m_reportMode->setObjectName(QStringLiteral("Check3"));
-    m_reportMode->setGeometry(12, 52, 160, 24);
+    m_reportMode->move(12, 52);
+    m_reportMode->adjustSize();
 
     // " KK seaded " at the top right.
     m_serverFrame = new QGroupBox(QStringLiteral(" KK seaded "), this);
@@ -77,7 +78,8 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
     Combo1->setGeometry(76, 24, 328, 26);
     m_raw = new QCheckBox(QStringLiteral("RAW printer"), m_printerFrame);
     m_raw->setObjectName(QStringLiteral("Check2"));
-    m_raw->setGeometry(76, 58, 200, 24);
+    m_raw->move(76, 58);
+    m_raw->adjustSize();
 
     m_receipt = new QCheckBox(QStringLiteral("Kviitung"), this);
     m_receipt->setObjectName(QStringLiteral("Check1"));

@@ -100,6 +100,13 @@ protected:
     QLineEdit *text(const char *name) const { return child<QLineEdit>(name); }
     QTabBar *tabStrip() const { return child<QTabBar>("TabStrip1"); }
 
+    // One key press and release typing c (any Latin-1 character: the
+    // key code of a Latin-1 letter is its capital's code).
+    static void typeChar(QWidget *w, QChar c)
+    {
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
+    }
+
     // Types text into w one character every spacingMs on the manual clock,
     // then lets 55 ms pass so the burst timer fires.
     void typeAt(QWidget *w, const QString &text, int spacingMs)
@@ -107,7 +114,7 @@ protected:
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (i > 0)
                 timing.advanceMs(spacingMs);
-            QTest::keyClicks(w, text.mid(i, 1));
+            typeChar(w, text.at(i));
         }
         timing.advanceMs(55);
     }

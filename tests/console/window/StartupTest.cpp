@@ -1,7 +1,11 @@
 // Start-up from the store, report mode and the session counter.
 #include "ConsoleFixture.h"
 
+#include "dialogs/Settings.h"
 #include "session/PaymentSession.h"
+
+#include <QCheckBox>
+#include <QMenu>
 
 #include <QAction>
 #include <QStatusBar>
@@ -153,6 +157,91 @@ TEST_F(Startup, ClosingTheWindowClosesBoxesWithoutAnswers)
     EXPECT_TRUE(!lower || !lower->isVisible());
     EXPECT_EQ(upper ? upper->boxType() : 0, 0) << "closed as a plain message: no answer";
     EXPECT_FALSE(w.isVisible());
+}
+
+} // namespace
+
+namespace {
+
+using SettingsFromMenu = ConsoleFixture;
+
+TEST_F(SettingsFromMenu, ReportModeTakesEffectAtOnceAfterOk)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    ASSERT_TRUE(tabStrip()->isVisible());
+    child<QAction>("SettingsM")->trigger();
+    Settings *dialog = w.settingsDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(w.isEnabled()) << "the settings dialog disables the main window";
+
+    auto *reportMode = dialog->findChild<QCheckBox *>(u"Check3"_qs);
+    ASSERT_FALSE(reportMode->isChecked());
+    reportMode->setChecked(true);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(u"Command1"_qs), Qt::LeftButton);
+
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(w.fReportMode);
+    EXPECT_TRUE(child<QLabel>("Label5")->isVisible());
+    EXPECT_FALSE(tabStrip()->isVisible());
+    EXPECT_FALSE(child<QPushButton>("Command1")->isVisible());
+    EXPECT_FALSE(child<QAction>("PosCommand")->isEnabled());
+    EXPECT_EQ(get(Config::ReportMode), u"1"_qs);
+    EXPECT_EQ(w.windowTitle(), u"Tellar - POS:00000000"_qs) << "the title keeps the old identifier";
+}
+
+TEST_F(SettingsFromMenu, NewPosIdentifierKeepsTheTitleUntilNextStart)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    w.showSettingsDialog();
+    Settings *dialog = w.settingsDialog();
+    dialog->findChild<QLineEdit *>(u"Text2"_qs)->setText(u"KASSA099"_qs);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(u"Command1"_qs), Qt::LeftButton);
+    EXPECT_EQ(w.fPOSID, u"KASSA099"_qs);
+    EXPECT_EQ(w.windowTitle(), u"Tellar - POS:00000000"_qs);
+    form.reset();
+    EXPECT_EQ(open().windowTitle(), u"Tellar - POS:KASSA099"_qs);
+}
+
+TEST_F(SettingsFromMenu, SettingsDialogKeptInFrontWhileMainWindowDisabled)
+{
+    Form1 &w = open();
+    w.showSettingsDialog();
+    Settings *dialog = w.settingsDialog();
+    QApplication::setActiveWindow(&w);   // the cashier clicks the main window
+    ASSERT_EQ(QApplication::activeWindow(), &w);
+    QTest::qWait(250);   // Timer2 runs on the real clock: 100 ms
+    EXPECT_EQ(QApplication::activeWindow(), dialog);
+}
+
+TEST_F(SettingsFromMenu, MenuShortcutsAndCaptions)
+{
+    open();
+    const struct { const char *name; const char *caption; QKeySequence keys; } rows[] = {
+        {"Report", "&Aruanne...", QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {"PosCommand", "Eri&toimingud...", QKeySequence(Qt::CTRL | Qt::Key_T)},
+        {"SettingsM", "&Seaded...", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"Quit", "&Lõpeta", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+    };
+    for (const auto &row : rows) {
+        auto *action = child<QAction>(row.name);
+        EXPECT_EQ(action->text(), QString::fromUtf8(row.caption));
+        EXPECT_EQ(action->shortcut(), row.keys) << row.name;
+    }
+    auto *menu = form->findChild<QMenu *>(u"Menu"_qs);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), u"&Menüü"_qs);
+}
+
+TEST_F(SettingsFromMenu, CtrlSOpensTheSettingsDialog)
+{
+    Form1 &w = open();
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_NE(w.settingsDialog(), nullptr);
+    EXPECT_TRUE(w.settingsDialog()->isVisible());
+    EXPECT_FALSE(w.isEnabled());
 }
 
 } // namespace
