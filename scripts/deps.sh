@@ -22,20 +22,28 @@ packages=(
   # fuzzing and sanitizers with clang
   clang libclang-rt-14-dev
   # X11 keyboard layout query; headless display for screenshots
-  libx11-dev xvfb xauth
+  libx11-dev xvfb xauth x11-xkb-utils
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The locale tests compare output under a comma-decimal locale.
+need_locale=0
+locale -a 2>/dev/null | grep -qix 'de_DE.utf8' || need_locale=1
+[ ${#missing[@]} -eq 0 ] && [ $need_locale -eq 0 ] && exit 0
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
   command -v sudo >/dev/null || { echo "deps.sh: missing packages (${missing[*]}) and not root" >&2; exit 1; }
   sudo=(sudo)
 fi
-echo "Installing: ${missing[*]}"
-"${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+if [ $need_locale -eq 1 ]; then
+  "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "deps.sh: could not generate de_DE.UTF-8; the locale tests build their own"
+fi
