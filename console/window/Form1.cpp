@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -38,9 +39,9 @@ namespace {
 // Geometry of the client area, in pixels at 96 dpi: the tab area with its
 // frames at the upper left, OK and "Loobu" at the right, the picture at the
 // top right, the status line below the tabs.
-constexpr int kClientWidth = 560;
 constexpr int kMargin = 8;
-constexpr int kTabAreaWidth = 440;
+constexpr int kMinTabAreaWidth = 440;
+constexpr int kButtonColumn = 124;   // OK, "Loobu" and the picture
 constexpr int kTabStripHeight = 26;
 constexpr int kTabPanelHeight = 150;
 constexpr int kFrameInset = 10;
@@ -70,7 +71,7 @@ QGroupBox *frame(const char *name, const QString &caption, QWidget *parent)
 {
     auto *g = new QGroupBox(caption, parent);
     g->setObjectName(QString::fromLatin1(name));
-    g->setGeometry(kFrameInset, kFrameInset, kTabAreaWidth - 2 * kFrameInset,
+    g->setGeometry(kFrameInset, kFrameInset, parent->width() - 2 * kFrameInset,
                    kTabPanelHeight - 2 * kFrameInset);
     return g;
 }
@@ -158,14 +159,18 @@ void Form1::buildWidgets()
     TabStrip1->setExpanding(false);
     TabStrip1->setUsesScrollButtons(false);
     TabStrip1->setDrawBase(false);
-    TabStrip1->setGeometry(kMargin, kMargin, kTabAreaWidth, kTabStripHeight);
+    // The tab area is as wide as the five captions need in the font at hand.
+    const int tabAreaWidth = qMax(kMinTabAreaWidth, TabStrip1->sizeHint().width() + 2);
+    const int clientWidth = kMargin + tabAreaWidth + kButtonColumn;
+    TabStrip1->setGeometry(kMargin, kMargin, tabAreaWidth, kTabStripHeight);
     connect(TabStrip1, &QTabBar::currentChanged, this, &Form1::onTabChanged);
 
     // The tab area: the four frames lie on top of each other in it.
-    m_tabArea = new QWidget(central);
+    auto *tabPanel = new QFrame(central);
+    tabPanel->setFrameShape(QFrame::StyledPanel);
+    m_tabArea = tabPanel;
     m_tabArea->setObjectName(QStringLiteral("TabArea"));
-    m_tabArea->setGeometry(kMargin, kMargin + kTabStripHeight - 1, kTabAreaWidth, kTabPanelHeight);
-    m_tabArea->setAutoFillBackground(true);
+    m_tabArea->setGeometry(kMargin, kMargin + kTabStripHeight - 1, tabAreaWidth, kTabPanelHeight);
 
     constexpr int labelX = 14;
     constexpr int fieldX = 120;
@@ -211,14 +216,14 @@ void Form1::buildWidgets()
     noticeFont.setBold(true);
     noticeFont.setPointSizeF(8.25);
     Label5->setFont(noticeFont);
-    Label5->setGeometry(kMargin + 16, kMargin + 16, kTabAreaWidth - 32, 24);
+    Label5->setGeometry(kMargin + 16, kMargin + 16, tabAreaWidth - 32, 24);
 
     Image1 = new QLabel(central);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(TerminalPicture(devicePixelRatioF()));
-    Image1->setGeometry(kClientWidth - kMargin - 46 - 20, kMargin, 46, 52);
+    const int buttonX = clientWidth - kMargin - kButtonWidth - 4;
+    Image1->setGeometry(buttonX + (kButtonWidth - 46) / 2, kMargin, 46, 52);
 
-    const int buttonX = kClientWidth - kMargin - kButtonWidth - 10;
     Command1 = new QPushButton(WindowTexts::okCaption(), central);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(buttonX, 84, kButtonWidth, kButtonHeight);
@@ -247,7 +252,7 @@ void Form1::buildWidgets()
     }
     Text10->setPalette(statusPalette);
     const int statusY = kMargin + kTabStripHeight + kTabPanelHeight + 6;
-    Text10->setGeometry(0, statusY, kClientWidth, kStatusLineHeight);
+    Text10->setGeometry(0, statusY, clientWidth, kStatusLineHeight);
     connect(Text10, &SelectingLineEdit::focusReceived, this, &Form1::onStatusLineFocus);
 
     StatusBar1 = new QStatusBar(this);
@@ -258,7 +263,7 @@ void Form1::buildWidgets()
     StatusBar1->addWidget(m_statusBarText, 1);
     setStatusBar(StatusBar1);
 
-    central->setFixedSize(kClientWidth, statusY + kStatusLineHeight + 4);
+    central->setFixedSize(clientWidth, statusY + kStatusLineHeight + 4);
     // The whole window (menu, client area, status bar) keeps its size.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // A fixed single border and no maximise button.
