@@ -245,3 +245,50 @@ TEST_F(SettingsFromMenu, CtrlSOpensTheSettingsDialog)
 }
 
 } // namespace
+
+namespace {
+
+using MainWindowBoxes = ConsoleFixture;
+
+TEST_F(MainWindowBoxes, StackedBoxesEnableAndDisableDownToTheWindow)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    w.OpenBox(1, u"Kas jätkata?"_qs, 4 + 32);
+    Form2 *lower = topBox();
+    w.OpenBox(0, u"Vigane summa."_qs, 16);
+    Form2 *upper = topBox();
+    ASSERT_NE(lower, upper);
+    EXPECT_FALSE(w.isEnabled());
+    EXPECT_FALSE(lower->isEnabled());
+    EXPECT_TRUE(upper->isEnabled());
+
+    QTest::mouseClick(upper->button(1), Qt::LeftButton);
+    EXPECT_TRUE(lower->isEnabled());
+    EXPECT_FALSE(w.isEnabled());
+    QTest::mouseClick(lower->button(2), Qt::LeftButton);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(boxStack().boxCount(), 0);
+}
+
+TEST_F(MainWindowBoxes, TopBoxKeptInFrontWhileMainWindowDisabled)
+{
+    Form1 &w = open();
+    w.OpenBox(0, u"Vigane summa."_qs, 16);
+    Form2 *box = topBox();
+    QApplication::setActiveWindow(&w);
+    ASSERT_EQ(QApplication::activeWindow(), &w);
+    QTest::qWait(250);   // Timer2 runs on the real clock: 100 ms
+    EXPECT_EQ(QApplication::activeWindow(), box);
+}
+
+TEST_F(MainWindowBoxes, CtrlTabWhileSettingsDialogIsOpenDoesNothing)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    w.showSettingsDialog();
+    QTest::keyClick(text("Text2"), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(tabStrip()->currentIndex(), 0);
+}
+
+} // namespace
