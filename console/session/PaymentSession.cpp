@@ -215,6 +215,14 @@ void PaymentSession::BeginSession()
     if (d->socket->state() != QAbstractSocket::UnconnectedState)
         d->closeSocket();
     d->closingLocally = false;
+    // KKPort is a 32-bit number in the store; cut to 16 bits, 73681 would
+    // connect to port 8145. A port the socket cannot take fails the connect.
+    if (d->settings.fPort < 1 || d->settings.fPort > 65535) {
+        ReturnToIdle();
+        d->showError(kConnectFailedPrefix + QString::number(int(QAbstractSocket::UnsupportedSocketOperationError))
+                     + QStringLiteral(" - Invalid port ") + QString::number(d->settings.fPort) + u')');
+        return;
+    }
     d->socket->connectToHost(d->settings.fAddress, quint16(d->settings.fPort));
 }
 

@@ -52,8 +52,9 @@ QByteArray sessionClose(const Address &to, const EventHook &processEvents = {});
 
 // The log text of "0001", which stands in for the frame so the card text never
 // reaches the log: "Starting Transaction: Session=000041, Amount=12.5". The
-// amount is the shortest text that reads back as the same double (at most 15
-// significant digits, "." as the decimal point whatever the locale).
+// amount is the general text of a double with at most 15 significant digits
+// and no trailing zeros (12.5, 12, 0.3 for 0.1 + 0.2), with "." as the
+// decimal point whatever the locale.
 QByteArray cardPaymentLogText(qint32 session, double amount);
 // Logged instead of the "0011" frame: the typed text is never logged.
 inline constexpr char kInputResponseLogText[] = "Input response.";

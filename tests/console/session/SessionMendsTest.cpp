@@ -145,6 +145,20 @@ TEST_F(SessionMendsTest, StartingASecondSessionWhileOneRunsIsRefused)
     EXPECT_EQ(host.finalStatuses, QStringList{QStringLiteral("Toiming on teostatud. Kviitungi number: 8")});
 }
 
+// The 32-bit port setting was cut to 16 bits: 65536 + P connected to P.
+TEST_F(SessionMendsTest, PortOutsideTheTcpRangeFailsTheConnect)
+{
+    settings.fPort = 65536 + server.port();
+    session->BeginSession();
+    EXPECT_EQ(session->SessionState, State::Idle);
+    runEventsFor(100);
+    EXPECT_EQ(server.peer(), nullptr);
+    EXPECT_EQ(host.errorTexts(),
+              QStringList{QStringLiteral("Ei saa ühendust maksesüsteemiga. (")
+                          + QString::number(int(QAbstractSocket::UnsupportedSocketOperationError))
+                          + QStringLiteral(" - Invalid port ") + QString::number(settings.fPort) + u')'});
+}
+
 // A cancel without a session ended a session that did not exist and wiped
 // the status line of the last one.
 TEST_F(SessionMendsTest, CancelWithoutASessionKeepsTheStatusLine)
