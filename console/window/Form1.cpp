@@ -7,6 +7,10 @@
 #include "printing/CupsSpooler.h"
 #include "printing/QtPlatformPrinter.h"
 #include "printing/ReceiptPrinter.h"
+#include "reports/Form3.h"
+#include "reports/Form4.h"
+#include "reports/ReportDecoder.h"
+#include "reports/SessionReportHost.h"
 #include "window/AmountRules.h"
 #include "window/CardSwipeDetector.h"
 #include "window/KeyPreview.h"
@@ -593,22 +597,20 @@ void Form1::keepDialogsInFront()
 
 void Form1::showReportDialog()
 {
-    // The report request dialog (Form3) is not part of the console yet; the
-    // menu item and Ctrl+R reach this one place.
-    if (m_reportDialog) {
-        m_reportDialog->show();
-        m_reportDialog->raise();
-    }
+    if (!m_reportDialog)
+        m_reportDialog = new Form3(*this, m_timing.clock());
+    m_reportDialog->show();
+    m_reportDialog->raise();
+    m_reportDialog->activateWindow();
 }
 
 void Form1::showPosCommandDialog()
 {
-    // The special operations dialog (Form4) is not part of the console yet;
-    // the menu item and Ctrl+T reach this one place.
-    if (m_posCommandDialog) {
-        m_posCommandDialog->show();
-        m_posCommandDialog->raise();
-    }
+    if (!m_posCommandDialog)
+        m_posCommandDialog = new Form4(*this);
+    m_posCommandDialog->show();
+    m_posCommandDialog->raise();
+    m_posCommandDialog->activateWindow();
 }
 
 Settings *Form1::settingsDialog() const
@@ -722,10 +724,9 @@ void Form1::PrintReceipt(const QByteArray &receiptFrame, qint32 stan)
 
 void Form1::DecodeReport(const VaroManager &message)
 {
-    // Report decoding and the report document are not part of the console
-    // yet. The session waits for this call to end it, so it ends here.
-    Q_UNUSED(message);
-    ReturnToIdle();
+    // Decodes the answer, saves and opens "Report.pdf", and ends the session.
+    SessionReportHost host(*m_session, *this);
+    ::DecodeReport(message, host);
 }
 
 void Form1::processEvents()

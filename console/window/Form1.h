@@ -16,6 +16,7 @@
 
 #include "dialogs/BoxStack.h"
 #include "dialogs/PromptAnswers.h"
+#include "reports/ReportRequester.h"
 #include "session/ConsoleSettings.h"
 #include "session/PaymentSession.h"
 #include "session/SessionHost.h"
@@ -59,7 +60,8 @@ class Form1 : public QMainWindow,
               public ConsoleSettings,
               public SessionHost,
               public StackedWindow,
-              public PromptAnswers {
+              public PromptAnswers,
+              public ReportRequester {
     Q_OBJECT
 public:
     using Environment = Form1Environment;
@@ -69,10 +71,10 @@ public:
 
     // --- Public operations of the window (called by the dialogs) ----------
     void ApplyProgramMode();
-    void PreparePOSCommand(quint8 CommandID);
+    void PreparePOSCommand(quint8 CommandID) override;
     // Does nothing while a keystroke burst is being timed.
     void PrepareReport(const QDate &ReportFrom, const QDate &ReportTo, qint16 ReportGroup,
-                       quint8 ReportOnlyApproved);
+                       quint8 ReportOnlyApproved) override;
     void ButtonResponse(quint8 ButtonCode) override;
     void InputResponse(quint8 ButtonCode, const QString &Text) override;
     static bool GetAmount(const QString &AmountString, double &ResultAmount);
@@ -100,9 +102,10 @@ public:
     void CloseAllBoxes() override;
 
     // --- Menu actions ------------------------------------------------------
-    // "&Aruanne...": the report request dialog, modeless.
+    // "&Aruanne...": the report request dialog (Form3), modeless; made on
+    // first use and only hidden afterwards.
     void showReportDialog();
-    // "Eri&toimingud...": the special operations dialog, modeless.
+    // "Eri&toimingud...": the special operations dialog (Form4), likewise.
     void showPosCommandDialog();
     // "&Seaded...": ShowData of the settings dialog, then the window is
     // disabled until the dialog is done.
@@ -110,6 +113,8 @@ public:
 
     PaymentSession &session() { return *m_session; }
     Settings *settingsDialog() const;
+    QWidget *reportDialog() const { return m_reportDialog.data(); }
+    QWidget *posCommandDialog() const { return m_posCommandDialog.data(); }
     CardSwipeDetector &swipeDetector() { return *m_swipe; }
 
     // Window fields of the tabs and the swipe capture.
@@ -188,7 +193,8 @@ private:
     QAction *Quit = nullptr;
 
     QPointer<Settings> m_settings;
-    // The report request and special operations dialogs, once they exist.
+    // The report request (Form3) and special operations (Form4) dialogs,
+    // once they exist: top-level windows without an owner.
     QPointer<QWidget> m_reportDialog;
     QPointer<QWidget> m_posCommandDialog;
 };

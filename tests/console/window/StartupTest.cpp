@@ -292,3 +292,58 @@ TEST_F(MainWindowBoxes, CtrlTabWhileSettingsDialogIsOpenDoesNothing)
 }
 
 } // namespace
+
+namespace {
+
+using ReportMenus = ConsoleFixture;
+
+TEST_F(ReportMenus, CtrlROpensTheReportDialogAndOkHidesIt)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+    ASSERT_NE(w.reportDialog(), nullptr);
+    EXPECT_TRUE(w.reportDialog()->isVisible());
+    EXPECT_EQ(w.reportDialog()->windowTitle(), u"Aruanne"_qs);
+
+    QWidget *first = w.reportDialog();
+    w.showReportDialog();
+    EXPECT_EQ(w.reportDialog(), first) << "made once, shown again";
+
+    text("Text2")->setText(u"x"_qs);
+    w.ValidateAndStart();   // OK hides the report dialog before it checks anything
+    EXPECT_FALSE(w.reportDialog()->isVisible());
+}
+
+TEST_F(ReportMenus, CtrlTOpensTheSpecialOperationsDialogOutsideReportMode)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+    ASSERT_NE(w.posCommandDialog(), nullptr);
+    EXPECT_TRUE(w.posCommandDialog()->isVisible());
+    EXPECT_EQ(w.posCommandDialog()->windowTitle(), u"Eritoimingud"_qs);
+}
+
+TEST_F(ReportMenus, CtrlTDoesNothingInReportMode)
+{
+    Form1 &w = open();
+    ASSERT_TRUE(w.fReportMode);
+    QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(w.posCommandDialog(), nullptr);
+}
+
+TEST_F(ReportMenus, ClosingTheWindowClosesTheDialogs)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    w.showReportDialog();
+    w.showPosCommandDialog();
+    w.showSettingsDialog();
+    w.close();
+    EXPECT_FALSE(w.reportDialog()->isVisible());
+    EXPECT_FALSE(w.posCommandDialog()->isVisible());
+    EXPECT_TRUE(!w.settingsDialog() || !w.settingsDialog()->isVisible());
+}
+
+} // namespace
