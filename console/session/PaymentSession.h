@@ -12,6 +12,12 @@
 // runs on the user-interface thread; the points where pending events run
 // (data arrival, SendFrame, ReturnToIdle, SendClose, frame building) may
 // re-enter the session.
+//
+// Events belong to the session they arrived in: a time-out, a socket signal
+// or data that comes after its session has ended (or while ReturnToIdle is
+// ending it) is dropped, so nothing is ever reported on a session that is
+// over. Closes made by the console (ReturnToIdle, the report decoder closing
+// Winsock1) are no server closes.
 #pragma once
 
 #include "session/ConsoleSettings.h"
@@ -62,6 +68,8 @@ public:
     ~PaymentSession() override;
 
     void setTimeouts(const Timeouts &timeouts);
+    // Data that would make ReceiveBuffer larger than this ends the session
+    // as a closed connection.
     void setReceiveLimit(qsizetype bytes);
     // The clock of the transaction log's stamps (Clock::system() until set);
     // it must outlive the session.
@@ -89,16 +97,19 @@ public:
     // --- Operations --------------------------------------------------------
     // Session steps of the window's BeginSession and ReturnToIdle, with the
     // window's steps run through SessionHost at their places.
+    // BeginSession does nothing while a session runs (the running one keeps
+    // its number and state); nor do PreparePOSCommand and PrepareReport.
     void BeginSession();
     void ReturnToIdle();
 
     // PreparePOSCommand: PendingPosCommand = commandId, then BeginSession.
     void PreparePOSCommand(quint8 commandId);
     // PrepareReport stores the request and begins the session; the caller
-    // (the window) checks for an open keystroke burst first.
+    // (the window) checks for an open keystroke burst first. group is the
+    // report dialog's list position; ReportGroup gets its group code.
     void PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved);
 
-    // The cancel button "Loobu": "0005" unless CancelLocked.
+    // The cancel button "Loobu": "0005" unless CancelLocked; nothing in Idle.
     void SendAbort();
     // Answers of the prompt dialog; sent only while the socket is connected.
     void ButtonResponse(quint8 ButtonCode);
