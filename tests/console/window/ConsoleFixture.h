@@ -29,12 +29,18 @@
 
 #include <memory>
 
+// The platform printer, recording what it is asked to print.
 class SilentPrinter final : public PlatformPrinter {
 public:
-    void setCurrentPrinter(const QString &) override {}
-    void setFontName(const QString &) override {}
-    void printLine(const QString &) override {}
-    void endDoc() override {}
+    void setCurrentPrinter(const QString &name) override { printerName = name; }
+    void setFontName(const QString &name) override { fontName = name; }
+    void printLine(const QString &line) override { lines << line; }
+    void endDoc() override { ++documents; }
+
+    QString printerName;
+    QString fontName;
+    QStringList lines;
+    int documents = 0;
 };
 
 class ConsoleFixture : public ::testing::Test {
