@@ -106,7 +106,7 @@ void refAdvanceLine(float &y, float step, Papyrer &p, qint16 &page, float lm, co
     p.DrawStyle(style);
 }
 
-// The pass-per-group algorithm as the document's specification gives it.
+// The pass-per-group algorithm written out literally, one pass over the table per group.
 void referenceBuild(Papyrer &p, ReportTable &table, qint32 rowCount, qint16 g, const std::string &period,
                     const std::string &stamp)
 {
