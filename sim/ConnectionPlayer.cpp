@@ -20,7 +20,7 @@ constexpr size_t kMaxInbox = 1000;   // frames nobody waits for are dropped beyo
 
 QString codeOf(const VaroManager &frame)
 {
-    const std::string code = frame.GetFieldData(SimProtocol::kFieldCode);
+    const std::string code = frame.GetFieldData(VaroMsg::kFieldCode);
     return QString::fromLatin1(code.data(), static_cast<qsizetype>(code.size()));
 }
 
@@ -258,7 +258,7 @@ bool ConnectionPlayer::beginStep(const Step &step)
                 return false;
             },
             [this](const AnswerCloseStep &answer) {
-                m_awaitedCodes = {QString::fromLatin1(SimProtocol::kSessionClose)};
+                m_awaitedCodes = {SimProtocol::codeText(VaroMsg::kSessionClose)};
                 m_answerAwaited = true;
                 if (takeAwaited())
                     return true;
@@ -278,7 +278,7 @@ bool ConnectionPlayer::beginStep(const Step &step)
 void ConnectionPlayer::enterEndPhase()
 {
     m_phase = Phase::Closing;
-    m_awaitedCodes = {QString::fromLatin1(SimProtocol::kSessionClose)};
+    m_awaitedCodes = {SimProtocol::codeText(VaroMsg::kSessionClose)};
     m_answerAwaited = true;
     if (takeAwaited()) {
         m_phase = Phase::Lingering;
@@ -302,7 +302,7 @@ void ConnectionPlayer::enterEndPhase()
 void ConnectionPlayer::answerClose()
 {
     MessageSpec close;
-    close.code = std::string(SimProtocol::kSessionClose);
+    close.code = std::string(SimProtocol::wire(VaroMsg::kSessionClose));
     send(buildFrame(close, m_context));
 }
 
@@ -311,7 +311,7 @@ bool ConnectionPlayer::takeAwaited()
 {
     if (m_awaitedCodes.isEmpty())
         return false;
-    const QString close = QString::fromLatin1(SimProtocol::kSessionClose);
+    const QString close = SimProtocol::codeText(VaroMsg::kSessionClose);
     if (m_pendingClose && (m_answerAwaited || m_awaitedCodes.contains(close))) {
         m_pendingClose = false;
         m_awaitedCodes.clear();
@@ -382,6 +382,7 @@ void ConnectionPlayer::readIncoming()
                                      .arg(message.size()).arg(result));
             continue;
         }
+        emit frameReceived(QByteArray(message.data(), static_cast<qsizetype>(message.size())));
         handleFrame(std::move(frame));
     }
 }
@@ -391,8 +392,8 @@ void ConnectionPlayer::handleFrame(VaroManager frame)
     m_log.line(m_number, u"<- "_s + describeFrame(frame, m_codePage));
     if (!m_sawFirstRequest) {
         m_sawFirstRequest = true;
-        m_context.pos = frame.GetFieldData(SimProtocol::kFieldPos, m_context.pos);
-        m_context.session = frame.GetFieldData(SimProtocol::kFieldSession, m_context.session);
+        m_context.pos = frame.GetFieldData(VaroMsg::kFieldPos, m_context.pos);
+        m_context.session = frame.GetFieldData(VaroMsg::kFieldSession, m_context.session);
     }
     const QString code = codeOf(frame);
     if (m_phase == Phase::Steps && m_script.handlers.count(code) && !m_handlersRun.contains(code)) {
@@ -460,7 +461,7 @@ void ConnectionPlayer::send(const std::string &bytes)
 void ConnectionPlayer::sendKeepAlive()
 {
     MessageSpec keepAlive;
-    keepAlive.code = std::string(SimProtocol::kKeepAlive);
+    keepAlive.code = std::string(SimProtocol::wire(VaroMsg::kKeepAlive));
     send(buildFrame(keepAlive, m_context));
 }
 

@@ -56,6 +56,9 @@ public:
 
 signals:
     void finished(bool ok);
+    // Every whole frame the client sent, as it came on the wire (also those
+    // no step takes), before the player acts on it.
+    void frameReceived(const QByteArray &frame);
 
 private:
     enum class Phase {

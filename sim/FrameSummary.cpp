@@ -1,7 +1,12 @@
 #include "FrameSummary.h"
 
 #include "SimProtocol.h"
+
+#include "reports/ReportDecoder.h"
+
 #include "VaroManager.h"
+
+#include <algorithm>
 
 #include <charconv>
 #include <cstring>
@@ -98,21 +103,38 @@ QString maskCard(const std::string &track)
 
 QString describeFrame(const VaroManager &frame, const CodePage &codePage)
 {
-    const std::string code = frame.GetFieldData(SimProtocol::kFieldCode, "?");
+    const std::string code = frame.GetFieldData(VaroMsg::kFieldCode, "?");
     QString line = isText(code) ? codePage.decode(QByteArrayView(code.data(), static_cast<qsizetype>(code.size())))
                                 : u'[' + hexOf(code) + u']';
-    const bool textIsSecret = code == SimProtocol::kCardPayment || code == SimProtocol::kInputResponse;
+    const bool textIsSecret = code == SimProtocol::wire(VaroMsg::kCardPayment) || code == SimProtocol::wire(VaroMsg::kInputResponse);
+    // A report answer may carry tens of thousands of records: they make one
+    // entry at the end, "100..399=records[300, 28714 bytes, 12 not frames]".
+    const bool isReport = code == SimProtocol::wire(VaroMsg::kReportData);
+    int records = 0;
+    int notFrames = 0;
+    size_t recordBytes = 0;
+    int16_t firstRecord = INT16_MAX;
+    int16_t lastRecord = 0;
     for (int16_t index = 1; index <= frame.getFieldCount(); ++index) {
         const int16_t id = frame.GetFieldIDByIndex(index);
-        if (id == SimProtocol::kFieldCode)
+        if (id == VaroMsg::kFieldCode)
             continue;
         const std::string data = frame.GetFieldDataByIndex(index);
+        if (isReport && id > ReportField::kRecordBase) {
+            ++records;
+            recordBytes += data.size();
+            if (nestedFieldCount(data) < 0)
+                ++notFrames;
+            firstRecord = std::min(firstRecord, id);
+            lastRecord = std::max(lastRecord, id);
+            continue;
+        }
         const QString asText = codePage.decode(QByteArrayView(data.data(), static_cast<qsizetype>(data.size())));
         QString value;
-        if (id == SimProtocol::kFieldText && textIsSecret) {
-            value = code == SimProtocol::kCardPayment ? maskCard(data)
+        if (id == VaroMsg::kFieldText && textIsSecret) {
+            value = code == SimProtocol::wire(VaroMsg::kCardPayment) ? maskCard(data)
                                                       : QStringLiteral("hidden[%1 bytes]").arg(data.size());
-        } else if (id == SimProtocol::kFieldAmount && data.size() == 8) {
+        } else if (id == VaroMsg::kFieldAmount && data.size() == 8) {
             value = doubleText(data);
         } else if (data.empty()) {
             value = u"\"\""_s;
@@ -121,18 +143,24 @@ QString describeFrame(const VaroManager &frame, const CodePage &codePage)
         } else if (const int nested = nestedFieldCount(data); nested >= 0) {
             value = QStringLiteral("frame[%1 fields, %2 bytes]").arg(nested).arg(data.size());
         } else if (isText(data)) {
-            value = id == SimProtocol::kFieldSession ? asText : quoted(asText);
+            value = id == VaroMsg::kFieldSession ? asText : quoted(asText);
         } else if (data.size() == 4) {
             value = QStringLiteral("int32 %1").arg(int32Of(data));
         } else {
             value = hexOf(data);
         }
-        if (id == SimProtocol::kFieldPos)
+        if (id == VaroMsg::kFieldPos)
             line += u" pos="_s + value;
-        else if (id == SimProtocol::kFieldSession)
+        else if (id == VaroMsg::kFieldSession)
             line += u" session="_s + value;
         else
             line += u' ' + QString::number(id) + u'=' + value;
+    }
+    if (records > 0) {
+        line += QStringLiteral(" %1..%2=records[%3, %4 bytes").arg(firstRecord).arg(lastRecord).arg(records).arg(recordBytes);
+        if (notFrames > 0)
+            line += QStringLiteral(", %1 not frames").arg(notFrames);
+        line += u']';
     }
     return line;
 }

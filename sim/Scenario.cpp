@@ -1,6 +1,7 @@
 #include "Scenario.h"
 
 #include "SimProtocol.h"
+
 #include "VaroManager.h"
 
 #include <QFile>
@@ -93,25 +94,27 @@ std::string buildFrame(const FrameSpec &spec, const SendContext &context)
 std::string buildFrame(const MessageSpec &message, const SendContext &context)
 {
     VaroManager frame;
-    frame.AddField(SimProtocol::kFieldCode, message.code);
+    frame.AddField(VaroMsg::kFieldCode, message.code);
     switch (message.pos.mode) {
-    case AddressSpec::Mode::Client: frame.AddField(SimProtocol::kFieldPos, context.pos); break;
-    case AddressSpec::Mode::Literal: frame.AddField(SimProtocol::kFieldPos, message.pos.literal); break;
+    case AddressSpec::Mode::Client: frame.AddField(VaroMsg::kFieldPos, context.pos); break;
+    case AddressSpec::Mode::Literal: frame.AddField(VaroMsg::kFieldPos, message.pos.literal); break;
     case AddressSpec::Mode::Omit: break;
     }
     switch (message.session.mode) {
     case AddressSpec::Mode::Client:
-        frame.AddField(SimProtocol::kFieldSession,
+        frame.AddField(VaroMsg::kFieldSession,
                        message.sessionOffset == 0 ? context.session
                                                   : offsetSession(context.session, message.sessionOffset));
         break;
-    case AddressSpec::Mode::Literal: frame.AddField(SimProtocol::kFieldSession, message.session.literal); break;
+    case AddressSpec::Mode::Literal: frame.AddField(VaroMsg::kFieldSession, message.session.literal); break;
     case AddressSpec::Mode::Omit: break;
     }
     for (const FieldSpec &field : message.body.fields) {
-        const bool addressing = field.id >= SimProtocol::kFieldCode && field.id <= SimProtocol::kFieldSession;
+        const bool addressing = field.id >= VaroMsg::kFieldCode && field.id <= VaroMsg::kFieldSession;
         addField(frame, field, context, addressing);
     }
+    if (message.report)
+        appendReportFields(frame, *message.report, context.lastRequest);
     return finishFrame(frame, message.body.check);
 }
 
@@ -377,7 +380,7 @@ private:
     MessageSpec parseMessage(const QJsonValue &value, const QString &where)
     {
         const QJsonObject object = objectOf(value, where);
-        checkKeys(object, where, {u"code", u"pos", u"session", u"sessionOffset", u"fields", u"check"});
+        checkKeys(object, where, {u"code", u"pos", u"session", u"sessionOffset", u"fields", u"check", u"report"});
         MessageSpec message;
         const QJsonValue code = object.value(u"code");
         if (!code.isString() || code.toString().isEmpty())
@@ -389,7 +392,52 @@ private:
         if (message.sessionOffset != 0 && message.session.mode != AddressSpec::Mode::Client)
             fail(at(where, u"sessionOffset"_s), QStringLiteral("moves the client's session number, so it cannot go with \"session\""));
         message.body = parseFrameBody(object, where);
+        if (object.contains(u"report")) {
+            const QString reportWhere = at(where, u"report"_s);
+            auto report = std::make_shared<ReportSpec>(parseReport(object.value(u"report"), reportWhere));
+            for (qsizetype i = 0; i < qsizetype(message.body.fields.size()); ++i) {
+                const int16_t id = message.body.fields[size_t(i)].id;
+                if (isReportFieldId(*report, id))
+                    fail(at(at(where, u"fields"_s), i),
+                         QStringLiteral("field %1 is one the report makes (10, 6 and 100 ... %2)")
+                             .arg(id)
+                             .arg(ReportField::kRecordBase + report->records));
+            }
+            message.report = std::move(report);
+        }
         return message;
+    }
+
+    // {"records": 300, "seed": 7, "status": 0, "count": 300, "kinds": ["approved", ...]}
+    ReportSpec parseReport(const QJsonValue &value, const QString &where)
+    {
+        const QJsonObject object = objectOf(value, where);
+        checkKeys(object, where, {u"records", u"seed", u"status", u"count", u"kinds"});
+        if (!object.contains(u"records"))
+            fail(where, QStringLiteral("\"records\" is missing: how many records the answer carries"));
+        ReportSpec report;
+        report.records = optionalInt(object, where, u"records", 0, 0, ReportSpec::kMaxRecords);
+        report.seed = static_cast<uint32_t>(optionalInt(object, where, u"seed", 1, 0, INT32_MAX));
+        report.status = optionalInt(object, where, u"status", 0, INT32_MIN, INT32_MAX);
+        if (object.contains(u"count"))
+            report.count = optionalInt(object, where, u"count", 0, INT32_MIN, INT32_MAX);
+        if (object.contains(u"kinds")) {
+            const QString kindsWhere = at(where, u"kinds"_s);
+            const QJsonArray kinds = arrayOf(object, where, u"kinds");
+            if (kinds.isEmpty())
+                fail(kindsWhere, QStringLiteral("the list is empty; leave it out for every kind"));
+            for (qsizetype i = 0; i < kinds.size(); ++i) {
+                const auto kind = kinds[i].isString() ? recordKindFromName(kinds[i].toString()) : std::nullopt;
+                if (!kind) {
+                    QStringList names;
+                    for (const RecordKind known : allRecordKinds())
+                        names << recordKindName(known);
+                    fail(at(kindsWhere, i), QStringLiteral("unknown record kind; expected one of: %1").arg(names.join(u", ")));
+                }
+                report.kinds.push_back(*kind);
+            }
+        }
+        return report;
     }
 
     AddressSpec parseAddress(const QJsonObject &object, const QString &where, QStringView key)

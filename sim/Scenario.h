@@ -10,6 +10,9 @@
 // console on the other end expects to read.
 #pragma once
 
+#include "ReportAnswer.h"
+#include "SimProtocol.h"
+
 #include "common/CodePage.h"
 
 #include <QString>
@@ -29,8 +32,8 @@ namespace Sim {
 
 // What the simulator knows of the client when it builds a message.
 struct SendContext {
-    std::string pos = "00000000";      // field 2 of the client's first request
-    std::string session = "000000";    // field 3 of the client's first request
+    std::string pos{SimProtocol::kDefaultPos};           // field 2 of the client's first request
+    std::string session{SimProtocol::kDefaultSession};   // field 3 of the client's first request
     // The request the last expect step (or the handler that is playing) took;
     // null before any. Must outlive the build call.
     const VaroManager *lastRequest = nullptr;
@@ -72,13 +75,17 @@ struct AddressSpec {
 };
 
 // A message the simulator sends: field 1 is the code, fields 2 and 3 address
-// the console, then the listed fields in their order.
+// the console, then the listed fields in their order, then (with a report)
+// the generated fields of a report answer.
 struct MessageSpec {
     std::string code;
     AddressSpec pos;
     AddressSpec session;
     int sessionOffset = 0;   // with Mode::Client: added to the client's number
     FrameSpec body;
+    // Fields 10, 6 and 99 + i of a "0020", generated when the message is
+    // built, within the period of the client's last request.
+    std::shared_ptr<const ReportSpec> report;
 };
 
 // Builds the wire bytes. Fields whose ID is 1, 2 or 3 in the body replace the

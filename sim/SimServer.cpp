@@ -42,6 +42,9 @@ void SimServer::takeNext()
     const ConnectionScript &script = m_scripts[m_next];
     m_player = new ConnectionPlayer(socket, script, m_connections, m_codePage, m_log, this);
     connect(m_player, &ConnectionPlayer::finished, this, &SimServer::onPlayerFinished);
+    const int number = m_connections;
+    connect(m_player, &ConnectionPlayer::frameReceived, this,
+            [this, number](const QByteArray &frame) { emit clientFrame(number, frame); });
     m_player->start();
 }
 

@@ -32,6 +32,9 @@ signals:
     // After the last script's connection (never with loop): 0 when every
     // connection played as written, 1 when one failed.
     void finished(int exitCode);
+    // A whole frame the client of connection number `connection` (1, 2, ...)
+    // sent, byte for byte: tests check the console's requests with it.
+    void clientFrame(int connection, const QByteArray &frame);
 
 private:
     void takeNext();
