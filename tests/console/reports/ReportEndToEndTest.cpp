@@ -1,0 +1,312 @@
+// The real main window against the payment server simulator in the same
+// process: a report asked for through the menu (Ctrl+R) and Form3 goes out
+// as "0019" with fields 1, 2, 5, 9, 3 and whole-day stamps, the simulator's
+// 300 generated records come back as "Report.pdf" in the program folder,
+// sound by qpdf, handed to the opener, and the console is idle again; an
+// answer with an out-of-range status ends in the failure message and idle;
+// and a special command from Form4 (Ctrl+T) puts its byte on the wire and
+// ends with "Toiming täitmiseks võetud." in the status line.
+//
+// Sockets run on the real clock; key timing on the manual one.
+#include "../window/ConsoleFixture.h"
+
+#include "ReportTestSupport.h"
+
+#include "common/CodePage.h"
+#include "reports/DocumentOpener.h"
+#include "reports/Form3.h"
+#include "reports/Form4.h"
+#include "session/PaymentSession.h"
+#include "Scenario.h"
+#include "SimLog.h"
+#include "SimServer.h"
+
+#include <VaroManager.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kPatienceMs = 60000;   // a shared machine; the PDF of 300 records takes a moment
+
+QByteArray fieldOf(const VaroManager &m, qint16 id)
+{
+    const std::string s = m.GetFieldData(id);
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+class ReportEndToEnd : public ConsoleFixture {
+protected:
+    void SetUp() override
+    {
+        ConsoleFixture::SetUp();
+        // The opener: a script of the test's own that writes its arguments,
+        // one a line, next to itself.
+        const QString scratch = QDir::cleanPath(home + QStringLiteral("/.."));
+        openerScript = scratch + QStringLiteral("/opener.sh");
+        openedMarker = scratch + QStringLiteral("/opened.txt");
+        QFile script(openerScript);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/opened.tmp\"\n"
+                     "mv \"$(dirname \"$0\")/opened.tmp\" \"$(dirname \"$0\")/opened.txt\"\n");
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv(kPdfOpenerVariable, QFile::encodeName(openerScript));
+    }
+
+    void TearDown() override
+    {
+        ConsoleFixture::TearDown();
+        sim.reset();
+        qunsetenv(kPdfOpenerVariable);
+    }
+
+    // The scenario's connections, played `rounds` times over, before the
+    // window opens (it reads the port at start-up).
+    void startSimulator(const char *scenarioFile, int rounds = 1)
+    {
+        const QString path = QStringLiteral(TELLAR_SIM_SCENARIOS "/") + QString::fromLatin1(scenarioFile);
+        Sim::LoadResult loaded = Sim::loadScenarioFile(path, CodePage::console());
+        ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString();
+        std::vector<Sim::ConnectionScript> scripts;
+        for (int round = 0; round < rounds; ++round)
+            scripts.insert(scripts.end(), loaded.scenario->connections.begin(), loaded.scenario->connections.end());
+        sim = std::make_unique<Sim::SimServer>(std::move(scripts), false, CodePage::console(), simLog);
+        QObject::connect(sim.get(), &Sim::SimServer::clientFrame, sim.get(),
+                         [this](int, const QByteArray &frame) { received.push_back(frame); });
+        QString error;
+        ASSERT_TRUE(sim->listen(0, &error)) << error.toStdString();
+        put(Config::ReportMode, u"0"_qs);
+        put(Config::KKAddress, u"127.0.0.1"_qs);
+        put(Config::KKPort, QString::number(sim->port()));
+        put(Config::POS, u"KASSA-07"_qs);
+    }
+
+    static bool waitFor(const std::function<bool()> &done)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > kPatienceMs)
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+
+    // The client frames so far, parsed, with the given code.
+    std::vector<VaroManager> requests(const char *code) const
+    {
+        std::vector<VaroManager> found;
+        for (const QByteArray &bytes : received) {
+            VaroManager m;
+            std::string frame = bytes.toStdString();
+            std::string rest;
+            if (m.ProcessMessage(frame, rest) == VaroManager::Parsed && fieldOf(m, 1) == code)
+                found.push_back(m);
+        }
+        return found;
+    }
+
+    bool idle() const { return form->session().SessionState == PaymentSession::Idle; }
+    QString statusLine() const { return text("Text10")->text(); }
+    QString reportPath() const { return home + QStringLiteral("/Report.pdf"); }
+
+    // The cashier comes back to the console window (offscreen, no window
+    // manager hands the activation back when a dialog hides).
+    void activateConsole()
+    {
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    // Ctrl+R through the window's key handling, as the cashier presses it.
+    Form3 *openReportDialogByKey()
+    {
+        activateConsole();
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+        QTest::keyClick(target, Qt::Key_R, Qt::ControlModifier);
+        auto *dialog = qobject_cast<Form3 *>(form->reportDialog());
+        return dialog && dialog->isVisible() ? dialog : nullptr;
+    }
+
+    Form4 *openPosCommandDialogByKey()
+    {
+        activateConsole();
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+        QTest::keyClick(target, Qt::Key_T, Qt::ControlModifier);
+        auto *dialog = qobject_cast<Form4 *>(form->posCommandDialog());
+        return dialog && dialog->isVisible() ? dialog : nullptr;
+    }
+
+    // Asks for 5 to 7 April 2005, grouped by the list position given.
+    void requestReport(int groupingPosition, bool onlyApproved)
+    {
+        Form3 *dialog = openReportDialogByKey();
+        ASSERT_NE(dialog, nullptr) << "Ctrl+R did not show Form3";
+        dialog->DTPicker1->setDate(QDate(2005, 4, 5));
+        dialog->DTPicker2->setDate(QDate(2005, 4, 7));
+        dialog->Combo1->setCurrentIndex(groupingPosition);
+        dialog->Check1->setChecked(onlyApproved);
+        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+        EXPECT_FALSE(dialog->isVisible());
+    }
+
+    QString openerScript;
+    QString openedMarker;
+    Sim::SimLog simLog;
+    std::unique_ptr<Sim::SimServer> sim;
+    std::vector<QByteArray> received;
+};
+
+TEST_F(ReportEndToEnd, MenuItemsCarryTheirCaptionsAndShortcuts)
+{
+    open();
+    auto *report = child<QAction>("Report");
+    auto *command = child<QAction>("PosCommand");
+    ASSERT_TRUE(report && command);
+    EXPECT_EQ(report->text(), u"&Aruanne..."_qs);
+    EXPECT_EQ(report->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    EXPECT_EQ(command->text(), u"Eri&toimingud..."_qs);
+    EXPECT_EQ(command->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
+}
+
+TEST_F(ReportEndToEnd, ReportFromTheMenuIsRequestedSavedCheckedAndOpened)
+{
+    startSimulator("report.json");
+    Form1 &w = open();
+    text("Text2")->setText(u"12,50"_qs);   // a half-typed amount the report clears
+    requestReport(3, false);               // "Kaart"
+    EXPECT_FALSE(child<QAction>("Report")->isEnabled()) << "no second report while one runs";
+
+    ASSERT_TRUE(waitFor([&] { return !requests("0019").empty(); })) << "no \"0019\" reached the simulator";
+    const VaroManager request = requests("0019").front();
+    ASSERT_EQ(request.getFieldCount(), 5);
+    const qint16 order[] = {1, 2, 5, 9, 3};
+    for (qint16 i = 0; i < 5; ++i)
+        EXPECT_EQ(request.GetFieldIDByIndex(qint16(i + 1)), order[i]) << "field at position " << i + 1;
+    EXPECT_EQ(fieldOf(request, 2), "KASSA-07");
+    EXPECT_EQ(fieldOf(request, 5), "050405000000");
+    EXPECT_EQ(fieldOf(request, 9), "050407235959");
+    EXPECT_EQ(fieldOf(request, 3), "000001");
+
+    ASSERT_TRUE(waitFor([&] { return idle() && QFileInfo::exists(openedMarker); }))
+        << "status line: " << statusLine().toStdString();
+    EXPECT_EQ(QString::fromLocal8Bit(reporttest::readFile(openedMarker)), reportPath() + u'\n')
+        << "the opener gets the report's path, alone";
+
+    const reporttest::ToolResult check = reporttest::qpdfCheck(reportPath());
+    EXPECT_EQ(check.exitCode, 0) << check.output.toStdString();
+    const QString pdf = reporttest::pdfText(reportPath());
+    EXPECT_TRUE(pdf.contains(u"Maksetehingute aruanne"_qs));
+    EXPECT_TRUE(pdf.contains(u"Periood: 05.04.2005 00:00:00 - 07.04.2005 23:59:59"_qs));
+    EXPECT_TRUE(pdf.contains(u"Tundmatu väljaandja"_qs)) << "the generated unknown card makes its own group";
+    EXPECT_TRUE(pdf.contains(u"MASTERCARD"_qs));
+    EXPECT_TRUE(pdf.contains(u"Summa kokku:"_qs));
+    EXPECT_FALSE(pdf.contains(u"Kaart"_qs)) << "the grouping column is not printed";
+
+    // Idle again: the layout, the menu, the cleared entry and no box.
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(child<QPushButton>("Command1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Command2")->isEnabled());
+    EXPECT_TRUE(tabStrip()->isEnabled());
+    EXPECT_TRUE(child<QAction>("Report")->isEnabled());
+    EXPECT_TRUE(child<QAction>("SettingsM")->isEnabled());
+    EXPECT_TRUE(text("Text2")->text().isEmpty());
+    EXPECT_EQ(boxStack().boxCount(), 0);
+    EXPECT_FALSE(w.session().CancelLocked);
+    EXPECT_FALSE(w.session().ReportPending);
+    EXPECT_TRUE(QFile::exists(home + QStringLiteral("/log.txt")));
+}
+
+TEST_F(ReportEndToEnd, SecondReportOfARunKeepsTheDialogsChoicesAndOverwritesTheFile)
+{
+    startSimulator("report.json", 2);
+    open();
+    requestReport(0, true);   // "Puudub", approved only
+    ASSERT_TRUE(waitFor([&] { return idle() && QFileInfo::exists(openedMarker); }));
+    const QString ungrouped = reporttest::pdfText(reportPath());
+    EXPECT_FALSE(ungrouped.contains(u"Tundmatu väljaandja"_qs));
+    EXPECT_TRUE(ungrouped.contains(u"Kaart"_qs)) << "ungrouped, the card column has its heading";
+    EXPECT_TRUE(statusLine().isEmpty()) << statusLine().toStdString();
+
+    QFile::remove(openedMarker);
+    Form3 *dialog = openReportDialogByKey();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->DTPicker1->date(), QDate(2005, 4, 5));
+    EXPECT_EQ(dialog->DTPicker2->date(), QDate(2005, 4, 7));
+    EXPECT_EQ(dialog->Combo1->currentIndex(), 0);
+    EXPECT_TRUE(dialog->Check1->isChecked());
+    dialog->Combo1->setCurrentIndex(3);
+    QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return idle() && QFileInfo::exists(openedMarker); }));
+    EXPECT_EQ(fieldOf(requests("0019").back(), 3), "000002");
+    EXPECT_EQ(reporttest::qpdfCheck(reportPath()).exitCode, 0);
+    EXPECT_TRUE(reporttest::pdfText(reportPath()).contains(u"Tundmatu väljaandja"_qs));
+}
+
+TEST_F(ReportEndToEnd, AnswerWithAnOutOfRangeStatusShowsTheFailureAndIdles)
+{
+    startSimulator("report-bad-status.json");
+    Form1 &w = open();
+    requestReport(1, true);
+    ASSERT_TRUE(waitFor([&] { return idle() && boxStack().boxCount() > 0; }))
+        << "status line: " << statusLine().toStdString();
+    Form2 *box = topBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->boxType(), 0);
+    EXPECT_EQ(box->findChild<QLabel *>(u"Label1"_qs)->text(),
+              u"Aruanne koostamine ebaõnnestus: maksesüsteemi vastus on vigane."_qs);
+    EXPECT_FALSE(w.session().CancelLocked);
+    EXPECT_FALSE(QFileInfo::exists(reportPath()));
+    EXPECT_FALSE(QFileInfo::exists(openedMarker));
+    EXPECT_NE(statusLine(), u"Sõnumi dekodeerimine..."_qs);
+
+    QTest::mouseClick(box->button(1), Qt::LeftButton);   // "OK"
+    ASSERT_TRUE(waitFor([&] { return boxStack().boxCount() == 0; }));
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(child<QAction>("Report")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("Command1")->isEnabled());
+}
+
+class PosCommandEndToEnd : public ReportEndToEnd, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PosCommandEndToEnd, CommandByteGoesOutAndTheAcknowledgementIsShown)
+{
+    const int command = GetParam();
+    startSimulator("pos-command.json");
+    Form1 &w = open();
+    Form4 *dialog = openPosCommandDialogByKey();
+    ASSERT_NE(dialog, nullptr) << "Ctrl+T did not show Form4";
+    dialog->Combo1->setCurrentIndex(command);
+    QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+
+    ASSERT_TRUE(waitFor([&] { return idle() && !requests("0023").empty(); }))
+        << "status line: " << statusLine().toStdString();
+    const std::vector<VaroManager> sent = requests("0026");
+    ASSERT_EQ(sent.size(), 1u);
+    const qint16 order[] = {1, 2, 3, 7};
+    ASSERT_EQ(sent[0].getFieldCount(), 4);
+    for (qint16 i = 0; i < 4; ++i)
+        EXPECT_EQ(sent[0].GetFieldIDByIndex(qint16(i + 1)), order[i]) << "field at position " << i + 1;
+    EXPECT_EQ(fieldOf(sent[0], 2), "KASSA-07");
+    EXPECT_EQ(fieldOf(sent[0], 7), QByteArray(1, char(command))) << "the byte, not the digit";
+    EXPECT_EQ(statusLine(), u"Toiming täitmiseks võetud."_qs);
+    EXPECT_EQ(w.session().PendingPosCommand, -1);
+    EXPECT_EQ(boxStack().boxCount(), 0);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(child<QPushButton>("Command1")->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, PosCommandEndToEnd, ::testing::Values(0, 1, 2));
+
+} // namespace
