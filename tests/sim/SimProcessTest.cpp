@@ -326,6 +326,39 @@ TEST_F(SimProcessTest, ReportAnswerCarriesItsRecordsAsNestedFrames)
     expectCleanExit();
 }
 
+// Two runs of the program, so the records cannot come from anything but the
+// seed and the requested period.
+TEST_F(SimProcessTest, GeneratedReportIsTheSameInEveryRun)
+{
+    const std::string request0019 = request("0019", kPos, kSession, {{5, "250301000000"}, {9, "250331235959"}});
+    startShipped("report.json");
+    m_client.send(request0019);
+    const auto answer = m_client.nextFrame();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(codeOf(*answer), "0020");
+    EXPECT_EQ(fieldOf(*answer, 10), int32Bytes(300));
+    EXPECT_EQ(fieldOf(*answer, 6), int32Bytes(0));
+    int records = 0;
+    for (int16_t id = 100; id <= 399; ++id)
+        records += fieldOf(*answer, id).has_value();
+    EXPECT_GT(records, 250);
+    EXPECT_FALSE(fieldOf(*answer, 400));
+    m_client.close();
+    expectCleanExit();
+
+    SimProcess again;
+    ASSERT_TRUE(again.start({shipped("report.json")})) << again.errorOutput().constData();
+    SimClient client;
+    ASSERT_TRUE(client.connectTo(again.port()));
+    client.send(request0019);
+    const auto second = client.nextFrame();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(*second, *answer);
+    client.close();
+    ASSERT_TRUE(again.waitForExit());
+    EXPECT_TRUE(again.output().contains("100..399=records[")) << again.output().constData();
+}
+
 // ---- faults --------------------------------------------------------------
 
 TEST_F(SimProcessTest, GarbageGoesOutVerbatim)
