@@ -253,6 +253,27 @@ TEST_F(ReportEndToEnd, SecondReportOfARunKeepsTheDialogsChoicesAndOverwritesTheF
     EXPECT_TRUE(reporttest::pdfText(reportPath()).contains(u"Tundmatu väljaandja"_qs));
 }
 
+// 32668 records, the most an answer can carry, in one frame of a few
+// megabytes: the console takes the whole frame, writes every page and idles.
+TEST_F(ReportEndToEnd, LargestAnswerBecomesAWholeReport)
+{
+    startSimulator("report-largest.json");
+    Form1 &w = open();
+    requestReport(5, false);   // "Staatus"
+    ASSERT_TRUE(waitFor([&] { return idle() && QFileInfo::exists(openedMarker); }))
+        << "status line: " << statusLine().toStdString();
+    EXPECT_EQ(boxStack().boxCount(), 0);
+    EXPECT_TRUE(w.isEnabled());
+    const reporttest::ToolResult check = reporttest::qpdfCheck(reportPath());
+    EXPECT_EQ(check.exitCode, 0) << check.output.left(2000).toStdString();
+    const QString pdf = reporttest::pdfText(reportPath());
+    EXPECT_TRUE(pdf.contains(u"Saatmata"_qs));
+    EXPECT_TRUE(pdf.contains(u"Summa kokku:"_qs));
+    // Some 29000 listed rows (a tenth are skipped kinds), at most 46 rows of
+    // 5 mm between y = 35 and 260 on a page, make over 600 pages.
+    EXPECT_GT(pdf.count(u'\f'), 600);
+}
+
 TEST_F(ReportEndToEnd, AnswerWithAnOutOfRangeStatusShowsTheFailureAndIdles)
 {
     startSimulator("report-bad-status.json");
