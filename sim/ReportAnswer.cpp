@@ -152,16 +152,16 @@ Period periodOf(const VaroManager *request)
 // The kind of every record: each distinct kind once when there is room for
 // all of them, the rest drawn (an approved payment half of the time when the
 // kinds include it, as in a real shop's day), then the order shuffled.
-std::vector<RecordKind> planKinds(const ReportSpec &spec, Draw &draw)
+std::vector<RecordKind> planKinds(const ReportSpec &report, Draw &draw)
 {
-    const std::vector<RecordKind> &pool = spec.kinds.empty() ? allRecordKinds() : spec.kinds;
+    const std::vector<RecordKind> &pool = report.kinds.empty() ? allRecordKinds() : report.kinds;
     std::vector<RecordKind> distinct;
     for (const RecordKind kind : pool) {
         if (std::find(distinct.begin(), distinct.end(), kind) == distinct.end())
             distinct.push_back(kind);
     }
     const bool approvedInPool = std::find(pool.begin(), pool.end(), RecordKind::Approved) != pool.end();
-    const auto total = static_cast<size_t>(spec.records);
+    const auto total = static_cast<size_t>(report.records);
     std::vector<RecordKind> plan;
     plan.reserve(total);
     if (total >= distinct.size())
@@ -290,11 +290,11 @@ std::optional<RecordKind> recordKindFromName(const QString &name)
     return std::nullopt;
 }
 
-std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &spec, const VaroManager *request)
+std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &report, const VaroManager *request)
 {
-    Draw draw(spec.seed);
+    Draw draw(report.seed);
     const Period period = periodOf(request);
-    const std::vector<RecordKind> plan = planKinds(spec, draw);
+    const std::vector<RecordKind> plan = planKinds(report, draw);
     // STANs run on from a drawn start, one per transaction, as a terminal
     // numbers them.
     const auto firstStan = static_cast<int32_t>(1 + draw.below(900000));
@@ -305,21 +305,21 @@ std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &spec, const
     return records;
 }
 
-void appendReportFields(VaroManager &message, const ReportSpec &spec, const VaroManager *request)
+void appendReportFields(VaroManager &message, const ReportSpec &report, const VaroManager *request)
 {
-    message.AddField(ReportField::kCount, int32Bytes(spec.count.value_or(spec.records)));
-    message.AddField(ReportField::kStatus, int32Bytes(spec.status));
-    const std::vector<GeneratedRecord> records = generateReportRecords(spec, request);
+    message.AddField(ReportField::kCount, int32Bytes(report.count.value_or(report.records)));
+    message.AddField(ReportField::kStatus, int32Bytes(report.status));
+    const std::vector<GeneratedRecord> records = generateReportRecords(report, request);
     for (size_t i = 0; i < records.size(); ++i) {
         if (records[i].field)
             message.AddField(static_cast<int16_t>(ReportField::kRecordBase + 1 + static_cast<int>(i)), *records[i].field);
     }
 }
 
-bool isReportFieldId(const ReportSpec &spec, int16_t id)
+bool isReportFieldId(const ReportSpec &report, int16_t id)
 {
     return id == ReportField::kCount || id == ReportField::kStatus
-        || (id > ReportField::kRecordBase && id <= ReportField::kRecordBase + spec.records);
+        || (id > ReportField::kRecordBase && id <= ReportField::kRecordBase + report.records);
 }
 
 } // namespace Sim

@@ -10,7 +10,7 @@
 // 3 STAN (int32), 4 amount (double), 5 card, 6 delivery byte, 7 flag
 // characters, 8 response code (int32), 9 cancellation mark (int32).
 //
-// The same spec, seed and period give the same bytes on every machine: the
+// The same report settings, seed and period give the same bytes on every machine: the
 // generator draws from std::mt19937's raw output (fixed by the standard) and
 // never from the library's distributions or shuffle, whose results are left
 // to each implementation.
@@ -83,18 +83,18 @@ struct GeneratedRecord {
     std::optional<std::string> field;   // data of field 99 + i; nullopt: the field is left out
 };
 
-// The records of the spec. Stamps fall within the period of request (fields 5
+// The records of the report. Stamps fall within the period of request (fields 5
 // and 9 of a "0019", 12-digit stamps YYMMDDhhmmss read as 20YY); without a
 // request, or with a period that does not parse or ends before it starts,
 // within the day 14.03.2025.
-std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &spec, const VaroManager *request);
+std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &report, const VaroManager *request);
 
 // Appends the answer's fields to message: 10 (count), 6 (status) and one
 // field 99 + i for every record that is not Absent.
-void appendReportFields(VaroManager &message, const ReportSpec &spec, const VaroManager *request);
+void appendReportFields(VaroManager &message, const ReportSpec &report, const VaroManager *request);
 
-// The field IDs appendReportFields may write for spec, so a scenario cannot
+// The field IDs appendReportFields may write for report, so a scenario cannot
 // list them as well.
-bool isReportFieldId(const ReportSpec &spec, int16_t id);
+bool isReportFieldId(const ReportSpec &report, int16_t id);
 
 } // namespace Sim

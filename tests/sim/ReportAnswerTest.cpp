@@ -59,11 +59,11 @@ struct BuiltAnswer {
     VaroManager parsed;
 };
 
-BuiltAnswer buildAnswer(const ReportSpec &spec, const VaroManager *request)
+BuiltAnswer buildAnswer(const ReportSpec &report, const VaroManager *request)
 {
     MessageSpec message;
     message.code = "0020";
-    message.report = std::make_shared<ReportSpec>(spec);
+    message.report = std::make_shared<ReportSpec>(report);
     SendContext context;
     context.pos = "POS00042";
     context.session = "000007";
@@ -77,7 +77,7 @@ BuiltAnswer buildAnswer(const ReportSpec &spec, const VaroManager *request)
     return answer;
 }
 
-ReportSpec spec(int records, uint32_t seed, int32_t status = 0)
+ReportSpec makeReport(int records, uint32_t seed, int32_t status = 0)
 {
     ReportSpec s;
     s.records = records;
@@ -130,15 +130,15 @@ const VaroManager &periodRequest()
 
 TEST(ReportAnswerTest, SameSeedAndPeriodGiveTheSameBytes)
 {
-    const BuiltAnswer first = buildAnswer(spec(300, 20250314), &periodRequest());
-    const BuiltAnswer second = buildAnswer(spec(300, 20250314), &periodRequest());
+    const BuiltAnswer first = buildAnswer(makeReport(300, 20250314), &periodRequest());
+    const BuiltAnswer second = buildAnswer(makeReport(300, 20250314), &periodRequest());
     EXPECT_EQ(first.bytes, second.bytes);
-    EXPECT_NE(first.bytes, buildAnswer(spec(300, 20250315), &periodRequest()).bytes);
+    EXPECT_NE(first.bytes, buildAnswer(makeReport(300, 20250315), &periodRequest()).bytes);
 }
 
 TEST(ReportAnswerTest, AnswerCarriesCountStatusAndOneFieldPerPresentRecord)
 {
-    const ReportSpec s = spec(300, 11, 3);
+    const ReportSpec s = makeReport(300, 11, 3);
     const BuiltAnswer answer = buildAnswer(s, &periodRequest());
     const VaroManager &m = answer.parsed;
     EXPECT_EQ(m.GetFieldData(1), "0020");
@@ -166,7 +166,7 @@ TEST(ReportAnswerTest, AnswerCarriesCountStatusAndOneFieldPerPresentRecord)
 
 TEST(ReportAnswerTest, AnnouncedCountMayDifferFromTheRecordsSent)
 {
-    ReportSpec s = spec(4, 2);
+    ReportSpec s = makeReport(4, 2);
     s.count = -3;
     EXPECT_EQ(readInt32(buildAnswer(s, nullptr).parsed.GetFieldData(10)), -3);
     s.count = 32669;
@@ -177,7 +177,7 @@ TEST(ReportAnswerTest, EveryKindOccursOnceThereIsRoomForAll)
 {
     const size_t kinds = allRecordKinds().size();
     for (const uint32_t seed : {1u, 2u, 20250314u}) {
-        const std::vector<GeneratedRecord> records = generateReportRecords(spec(int(kinds), seed), nullptr);
+        const std::vector<GeneratedRecord> records = generateReportRecords(makeReport(int(kinds), seed), nullptr);
         std::set<RecordKind> seen;
         for (const GeneratedRecord &record : records)
             seen.insert(record.kind);
@@ -187,7 +187,7 @@ TEST(ReportAnswerTest, EveryKindOccursOnceThereIsRoomForAll)
 
 TEST(ReportAnswerTest, ListedKindsAloneAreDrawn)
 {
-    ReportSpec s = spec(50, 5);
+    ReportSpec s = makeReport(50, 5);
     s.kinds = {RecordKind::Code5, RecordKind::NotSent};
     std::map<RecordKind, int> counts;
     for (const GeneratedRecord &record : generateReportRecords(s, nullptr))
@@ -199,7 +199,7 @@ TEST(ReportAnswerTest, ListedKindsAloneAreDrawn)
 TEST(ReportAnswerTest, PlainApprovedPaymentsAreAboutHalfOfALargeAnswer)
 {
     int approved = 0;
-    for (const GeneratedRecord &record : generateReportRecords(spec(2000, 9), nullptr))
+    for (const GeneratedRecord &record : generateReportRecords(makeReport(2000, 9), nullptr))
         approved += record.kind == RecordKind::Approved;
     EXPECT_GT(approved, 900);
     EXPECT_LT(approved, 1200);
@@ -207,7 +207,7 @@ TEST(ReportAnswerTest, PlainApprovedPaymentsAreAboutHalfOfALargeAnswer)
 
 TEST(ReportAnswerTest, LargestAnswerFitsOneFrameAndTheLastRecordField)
 {
-    const ReportSpec s = spec(ReportSpec::kMaxRecords, 3);
+    const ReportSpec s = makeReport(ReportSpec::kMaxRecords, 3);
     ASSERT_EQ(ReportSpec::kMaxRecords, 32668);
     const BuiltAnswer answer = buildAnswer(s, nullptr);
     const std::vector<GeneratedRecord> records = generateReportRecords(s, nullptr);
@@ -235,7 +235,7 @@ TEST_P(ReportPeriodTest, StampsFallWithinThePeriod)
     const PeriodRow &row = GetParam();
     const VaroManager request = reportRequest(row.from, row.to);
     int checked = 0;
-    for (const GeneratedRecord &record : generateReportRecords(spec(400, 17), &request)) {
+    for (const GeneratedRecord &record : generateReportRecords(makeReport(400, 17), &request)) {
         const auto parsed = parseRecord(record.field);
         if (!parsed || record.kind == RecordKind::ShortStamp || record.kind == RecordKind::LongStamp)
             continue;
@@ -295,7 +295,7 @@ class ReportDecodeTest : public ::testing::TestWithParam<bool> {};
 TEST_P(ReportDecodeTest, EveryRecordDecodesAsItsKindIntends)
 {
     const bool onlyApproved = GetParam();
-    const ReportSpec s = spec(300, 20250314);
+    const ReportSpec s = makeReport(300, 20250314);
     const BuiltAnswer answer = buildAnswer(s, &periodRequest());
     const std::vector<GeneratedRecord> records = generateReportRecords(s, &periodRequest());
     const DecodedReport decoded = DecodeReportAnswer(answer.parsed, onlyApproved);
@@ -378,7 +378,7 @@ class ReportVerdictTest : public ::testing::TestWithParam<VerdictRow> {};
 
 TEST_P(ReportVerdictTest, StatusAndCountReachTheConsolesVerdict)
 {
-    ReportSpec s = spec(20, 4, GetParam().status);
+    ReportSpec s = makeReport(20, 4, GetParam().status);
     s.count = GetParam().count;
     const DecodedReport decoded = DecodeReportAnswer(buildAnswer(s, nullptr).parsed, false);
     EXPECT_EQ(decoded.outcome, GetParam().outcome);
@@ -503,7 +503,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReportSummaryTest, RecordsOfAnAnswerMakeOneEntryInTheLog)
 {
-    ReportSpec s = spec(40, 8);
+    ReportSpec s = makeReport(40, 8);
     const BuiltAnswer answer = buildAnswer(s, nullptr);
     int notFrames = 0;
     size_t bytes = 0;
