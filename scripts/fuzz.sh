@@ -20,6 +20,15 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus"
   seeds=()
   [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
-  echo "== $name for ${seconds}s"
-  "$t" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "${seeds[@]}"
+  log="$build/$name.log"
+  echo "== $name for ${seconds}s (log: $log)"
+  status=0
+  "$t" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
+  # The progress lines are many; the verdict and the final statistics are at the end.
+  grep -E '^(Done|stat::|==[0-9]+==|SUMMARY)' "$log" | tail -n 20
+  if [ $status -ne 0 ]; then
+    tail -n 60 "$log"
+    echo "$name failed with status $status"
+    exit $status
+  fi
 done
