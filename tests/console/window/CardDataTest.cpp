@@ -65,7 +65,7 @@ protected:
         Form1 &w = open();
         PaymentSession::Timeouts t;
         t.connectMs = 3000;
-        t.answerMs = 2000;
+        t.answerMs = 3000;
         t.closeMs = 600;
         w.session().setTimeouts(t);
         return w;
