@@ -675,6 +675,11 @@ void Form1::showIdleLayout()
     QCoreApplication::processEvents();
     SettingsM->setEnabled(true);
     Report->setEnabled(true);
+    // During the session the focus sat on "Loobu", which is disabled again:
+    // the cashier's next keys belong in the selected tab's first field, as
+    // when the status line passes the focus on.
+    if (!fReportMode && isActiveWindow())
+        FocusSelectedTab();
 }
 
 void Form1::setStatusLine(const QString &text)
@@ -708,6 +713,10 @@ QString Form1::entryFieldText(int fieldNumber) const
 void Form1::clearCardField()
 {
     Text1->clear();
+    // The last swipe's text is of no use once its session has ended; keep it
+    // only while a burst is still being timed.
+    if (!m_swipe->isBurstOpen())
+        m_swipe->clearKeyBuffer();
 }
 
 void Form1::clearEntryFields()

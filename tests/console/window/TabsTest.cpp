@@ -3,6 +3,7 @@
 #include "ConsoleFixture.h"
 
 #include "session/PaymentSession.h"
+#include "window/CardSwipeDetector.h"
 
 #include <QAction>
 #include <QSignalSpy>
@@ -150,6 +151,25 @@ TEST_F(Tabs, StatusLinePassesTheFocusOn)
     ASSERT_EQ(w.session().SessionState, PaymentSession::Connecting);
     child<QLineEdit>("Text10")->setFocus(Qt::MouseFocusReason);
     EXPECT_EQ(QApplication::focusWidget(), child<QPushButton>("Command2")) << "session runs: to Loobu";
+}
+
+TEST_F(Tabs, SessionEndGivesTheFocusBackToTheFirstFieldAndForgetsTheSwipe)
+{
+    Form1 &w = open();
+    w.SelectTab(1);
+    QLineEdit *amount = text("Text2");
+    typeSlowly(amount, u"12,50"_qs);
+    w.ValidateAndStart();
+    ASSERT_EQ(w.session().SessionState, PaymentSession::Connecting);
+    child<QPushButton>("Command2")->setFocus(Qt::OtherFocusReason);
+    w.swipeDetector().keyPress(u"x");
+    timing.advanceMs(55);
+
+    w.ReturnToIdle();
+
+    EXPECT_EQ(QApplication::focusWidget(), amount) << "the next amount is typed without a click";
+    EXPECT_EQ(amount->selectedText(), u"12,50"_qs);
+    EXPECT_TRUE(w.swipeDetector().keyBuffer().isEmpty());
 }
 
 TEST_F(Tabs, StatusLineKeepsTheFocusInReportMode)
