@@ -83,12 +83,12 @@ std::string offsetSession(const std::string &session, int offset)
     return text;
 }
 
-std::string buildFrame(const FrameSpec &spec, const SendContext &context)
+std::string buildFrame(const FrameSpec &nested, const SendContext &context)
 {
     VaroManager frame;
-    for (const FieldSpec &field : spec.fields)
+    for (const FieldSpec &field : nested.fields)
         addField(frame, field, context, false);
-    return finishFrame(frame, spec.check);
+    return finishFrame(frame, nested.check);
 }
 
 std::string buildFrame(const MessageSpec &message, const SendContext &context)
