@@ -63,30 +63,9 @@ protected:
 
 // Throws the writer's overflow error at the first line, as the writer does
 // when a value does not fit the file.
-class OverflowingCanvas final : public ReportCanvas {
+class OverflowingCanvas final : public ForwardingCanvas {
 public:
-    void FileName(const QString &path) override { m_inner.FileName(path); }
-    void ScaleMode(qint16 mode) override { m_inner.ScaleMode(mode); }
-    QString FontName() const override { return m_inner.FontName(); }
-    void FontName(const QString &name) override { m_inner.FontName(name); }
-    float FontSize() const override { return m_inner.FontSize(); }
-    void FontSize(float points) override { m_inner.FontSize(points); }
-    bool FontBold() const override { return m_inner.FontBold(); }
-    void FontBold(bool bold) override { m_inner.FontBold(bold); }
-    bool FontItalic() const override { return m_inner.FontItalic(); }
-    void FontItalic(bool italic) override { m_inner.FontItalic(italic); }
-    qint32 ForeColor() const override { return m_inner.ForeColor(); }
-    void ForeColor(qint32 colour) override { m_inner.ForeColor(colour); }
-    qint16 DrawStyle() const override { return m_inner.DrawStyle(); }
-    void DrawStyle(qint16 style) override { m_inner.DrawStyle(style); }
-    float CurrentX() const override { return m_inner.CurrentX(); }
-    void CurrentX(float x) override { m_inner.CurrentX(x); }
-    float CurrentY() const override { return m_inner.CurrentY(); }
-    void CurrentY(float y) override { m_inner.CurrentY(y); }
-    void PrintText(const QString &text) override { m_inner.PrintText(text); }
-    float TextWidth(const QString &text) const override { return m_inner.TextWidth(text); }
     void DrawLine(float, float, float, float) override { throw PapyrOverflowError("page count above 32767"); }
-    void NewPage() override { m_inner.NewPage(); }
     QString EndDoc() override
     {
         endDocCalls++;
@@ -94,13 +73,10 @@ public:
     }
 
     static inline int endDocCalls = 0;
-
-private:
-    PapyrCanvas m_inner;
 };
 
 // Saving takes a while and notes the thread it runs on.
-class SlowSavingCanvas final : public ReportCanvas {
+class SlowSavingCanvas final : public ForwardingCanvas {
 public:
     static inline std::atomic<bool> savedOnOtherThread{false};
     static inline std::atomic<int> eventsWhileSaving{0};
@@ -108,28 +84,6 @@ public:
 
     explicit SlowSavingCanvas(Qt::HANDLE uiThread) : m_uiThread(uiThread) {}
 
-    void FileName(const QString &path) override { m_inner.FileName(path); }
-    void ScaleMode(qint16 mode) override { m_inner.ScaleMode(mode); }
-    QString FontName() const override { return m_inner.FontName(); }
-    void FontName(const QString &name) override { m_inner.FontName(name); }
-    float FontSize() const override { return m_inner.FontSize(); }
-    void FontSize(float points) override { m_inner.FontSize(points); }
-    bool FontBold() const override { return m_inner.FontBold(); }
-    void FontBold(bool bold) override { m_inner.FontBold(bold); }
-    bool FontItalic() const override { return m_inner.FontItalic(); }
-    void FontItalic(bool italic) override { m_inner.FontItalic(italic); }
-    qint32 ForeColor() const override { return m_inner.ForeColor(); }
-    void ForeColor(qint32 colour) override { m_inner.ForeColor(colour); }
-    qint16 DrawStyle() const override { return m_inner.DrawStyle(); }
-    void DrawStyle(qint16 style) override { m_inner.DrawStyle(style); }
-    float CurrentX() const override { return m_inner.CurrentX(); }
-    void CurrentX(float x) override { m_inner.CurrentX(x); }
-    float CurrentY() const override { return m_inner.CurrentY(); }
-    void CurrentY(float y) override { m_inner.CurrentY(y); }
-    void PrintText(const QString &text) override { m_inner.PrintText(text); }
-    float TextWidth(const QString &text) const override { return m_inner.TextWidth(text); }
-    void DrawLine(float x1, float y1, float x2, float y2) override { m_inner.DrawLine(x1, y1, x2, y2); }
-    void NewPage() override { m_inner.NewPage(); }
     QString EndDoc() override
     {
         savedOnOtherThread = QThread::currentThreadId() != m_uiThread;
@@ -140,7 +94,6 @@ public:
     }
 
 private:
-    PapyrCanvas m_inner;
     Qt::HANDLE m_uiThread;
 };
 

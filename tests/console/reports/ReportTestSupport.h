@@ -39,23 +39,11 @@ struct DrawnLine {
     qint32 colour;
 };
 
-// Records what is drawn, in the units the report uses, and forwards every
-// call to a real PapyrCanvas so the same run also yields the file.
-class RecordingCanvas final : public ReportCanvas {
+// Forwards every call to a real PapyrCanvas that it owns, so a test canvas
+// overrides only the calls it watches or breaks and the run still yields the
+// file.
+class ForwardingCanvas : public ReportCanvas {
 public:
-    std::vector<DrawnText> texts;
-    std::vector<DrawnLine> lines;
-    int page = 1;
-    int newPageCalls = 0;
-
-    // Texts equal to `text`, in drawing order.
-    std::vector<DrawnText> find(const QString &text) const;
-    // The only text equal to `text`; fails the test when there is not
-    // exactly one.
-    DrawnText only(const QString &text) const;
-    // Texts drawn at this y on this page, left to right as drawn.
-    std::vector<DrawnText> onLine(int page, float y) const;
-
     void FileName(const QString &path) override { m_inner.FileName(path); }
     void ScaleMode(qint16 mode) override { m_inner.ScaleMode(mode); }
     QString FontName() const override { return m_inner.FontName(); }
@@ -74,14 +62,36 @@ public:
     void CurrentX(float x) override { m_inner.CurrentX(x); }
     float CurrentY() const override { return m_inner.CurrentY(); }
     void CurrentY(float y) override { m_inner.CurrentY(y); }
-    void PrintText(const QString &text) override;
+    void PrintText(const QString &text) override { m_inner.PrintText(text); }
     float TextWidth(const QString &text) const override { return m_inner.TextWidth(text); }
-    void DrawLine(float x1, float y1, float x2, float y2) override;
-    void NewPage() override;
+    void DrawLine(float x1, float y1, float x2, float y2) override { m_inner.DrawLine(x1, y1, x2, y2); }
+    void NewPage() override { m_inner.NewPage(); }
     QString EndDoc() override { return m_inner.EndDoc(); }
 
-private:
+protected:
     PapyrCanvas m_inner;
+};
+
+// Records what is drawn, in the units the report uses, while the real
+// writer draws it too.
+class RecordingCanvas final : public ForwardingCanvas {
+public:
+    std::vector<DrawnText> texts;
+    std::vector<DrawnLine> lines;
+    int page = 1;
+    int newPageCalls = 0;
+
+    // Texts equal to `text`, in drawing order.
+    std::vector<DrawnText> find(const QString &text) const;
+    // The only text equal to `text`; fails the test when there is not
+    // exactly one.
+    DrawnText only(const QString &text) const;
+    // Texts drawn at this y on this page, left to right as drawn.
+    std::vector<DrawnText> onLine(int page, float y) const;
+
+    void PrintText(const QString &text) override;
+    void DrawLine(float x1, float y1, float x2, float y2) override;
+    void NewPage() override;
 };
 
 // --- Host ----------------------------------------------------------------
