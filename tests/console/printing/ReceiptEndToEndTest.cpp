@@ -18,15 +18,12 @@
 #include "window/Form1.h"
 #include "window/Timing.h"
 
-#include "Scenario.h"
-#include "SimLog.h"
-#include "SimServer.h"
+#include "../window/SimConsole.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,14 +63,7 @@ QByteArray expectedApprovalReceipt()
 
 bool waitFor(const std::function<bool()> &done)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > kPatienceMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
+    return simconsole::waitFor(done, kPatienceMs);
 }
 
 // The text of a PDF document as pdftotext extracts it, or an error note.
@@ -140,15 +130,7 @@ protected:
     // console that prints its receipts on our queue.
     void provision(const QString &printer, bool raw, bool doPrint = true)
     {
-        const QString path = QStringLiteral(TELLAR_SIM_SCENARIOS "/approval.json");
-        Sim::LoadResult loaded = Sim::loadScenarioFile(path, CodePage::console());
-        ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString();
-        sim = std::make_unique<Sim::SimServer>(loaded.scenario->connections, false, CodePage::console(), simLog);
-        QString error;
-        ASSERT_TRUE(sim->listen(0, &error)) << error.toStdString();
-        put(Config::ReportMode, QStringLiteral("0"));
-        put(Config::KKAddress, QStringLiteral("127.0.0.1"));
-        put(Config::KKPort, QString::number(sim->port()));
+        ASSERT_NO_FATAL_FAILURE(simconsole::startSimulator(sim, simLog, QStringLiteral("approval.json")));
         put(Config::DoPrint, doPrint ? QStringLiteral("1") : QStringLiteral("0"));
         put(Config::RAW, raw ? QStringLiteral("1") : QStringLiteral("0"));
         put(Config::Printer, printer);

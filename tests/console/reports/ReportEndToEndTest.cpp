@@ -9,17 +9,14 @@
 //
 // Sockets run on the real clock; key timing on the manual one.
 #include "../window/ConsoleFixture.h"
+#include "../window/SimConsole.h"
 
 #include "ReportTestSupport.h"
 
-#include "common/CodePage.h"
 #include "reports/DocumentOpener.h"
 #include "reports/Form3.h"
 #include "reports/Form4.h"
 #include "session/PaymentSession.h"
-#include "Scenario.h"
-#include "SimLog.h"
-#include "SimServer.h"
 
 #include <VaroManager.h>
 
@@ -27,7 +24,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <functional>
@@ -73,34 +69,14 @@ protected:
     // window opens (it reads the port at start-up).
     void startSimulator(const char *scenarioFile, int rounds = 1)
     {
-        const QString path = QStringLiteral(TELLAR_SIM_SCENARIOS "/") + QString::fromLatin1(scenarioFile);
-        Sim::LoadResult loaded = Sim::loadScenarioFile(path, CodePage::console());
-        ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString();
-        std::vector<Sim::ConnectionScript> scripts;
-        for (int round = 0; round < rounds; ++round)
-            scripts.insert(scripts.end(), loaded.scenario->connections.begin(), loaded.scenario->connections.end());
-        sim = std::make_unique<Sim::SimServer>(std::move(scripts), false, CodePage::console(), simLog);
+        ASSERT_NO_FATAL_FAILURE(
+            simconsole::startSimulator(sim, simLog, QString::fromLatin1(scenarioFile), rounds));
         QObject::connect(sim.get(), &Sim::SimServer::clientFrame, sim.get(),
                          [this](int, const QByteArray &frame) { received.push_back(frame); });
-        QString error;
-        ASSERT_TRUE(sim->listen(0, &error)) << error.toStdString();
-        put(Config::ReportMode, u"0"_qs);
-        put(Config::KKAddress, u"127.0.0.1"_qs);
-        put(Config::KKPort, QString::number(sim->port()));
         put(Config::POS, u"KASSA-07"_qs);
     }
 
-    static bool waitFor(const std::function<bool()> &done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > kPatienceMs)
-                return false;
-            QTest::qWait(10);
-        }
-        return true;
-    }
+    static bool waitFor(const std::function<bool()> &done) { return simconsole::waitFor(done, kPatienceMs); }
 
     // The client frames so far, parsed, with the given code.
     std::vector<VaroManager> requests(const char *code) const

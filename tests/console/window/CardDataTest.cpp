@@ -2,23 +2,14 @@
 // window, sessions run to each of their ends against the payment server
 // simulator (in this process), and afterwards no file the console wrote
 // holds the track or the card number, and the card field is empty.
-#include "ConsoleFixture.h"
+#include "SimConsoleFixture.h"
 
-#include "common/CodePage.h"
 #include "session/PaymentSession.h"
 #include "window/CardSwipeDetector.h"
-#include "Scenario.h"
-#include "SimLog.h"
-#include "SimServer.h"
 
 #include <QDirIterator>
-#include <QElapsedTimer>
-
-#include <functional>
 
 namespace {
-
-constexpr int kPatienceMs = 15000;
 
 // The card number and the rest of the track, each long enough that a match
 // cannot be chance.
@@ -26,35 +17,13 @@ const QString kPan = u"4871049999999910"_qs;
 const QString kDiscretionary = u"25121010000012345678"_qs;
 const QString kTrack = u";"_qs + kPan + u"="_qs + kDiscretionary + u"?"_qs;
 
-class CardData : public ConsoleFixture {
+class CardData : public SimConsoleFixture {
 protected:
-    void SetUp() override
-    {
-        ConsoleFixture::SetUp();
-        qputenv("TELLAR_KEYBOARD_LAYOUT", "ee");
-    }
     void TearDown() override
     {
         if (form)
             form->CloseAllBoxes();
-        ConsoleFixture::TearDown();
-        sim.reset();
-        qunsetenv("TELLAR_KEYBOARD_LAYOUT");
-    }
-
-    void startSimulator(const QString &scenarioFile)
-    {
-        const QString path = QStringLiteral(TELLAR_SIM_SCENARIOS "/") + scenarioFile;
-        Sim::LoadResult loaded = Sim::loadScenarioFile(path, CodePage::console());
-        ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString();
-        sim = std::make_unique<Sim::SimServer>(loaded.scenario->connections, false, CodePage::console(), simLog);
-        QString error;
-        ASSERT_TRUE(sim->listen(0, &error)) << error.toStdString();
-        put(Config::ReportMode, u"0"_qs);
-        put(Config::KKAddress, u"127.0.0.1"_qs);
-        put(Config::KKPort, QString::number(sim->port()));
-        put(Config::DoPrint, u"1"_qs);
-        put(Config::Printer, u"Kviitungiprinter"_qs);
+        SimConsoleFixture::TearDown();
     }
 
     // Short time-outs so a silent server ends the session within seconds;
@@ -69,28 +38,6 @@ protected:
         t.closeMs = 600;
         w.session().setTimeouts(t);
         return w;
-    }
-
-    static bool waitFor(const std::function<bool()> &done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > kPatienceMs)
-                return false;
-            QTest::qWait(10);
-        }
-        return true;
-    }
-
-    Form2 *waitForBox(quint8 kind)
-    {
-        Form2 *box = nullptr;
-        waitFor([&] {
-            box = topBox();
-            return box && box->boxType() == kind;
-        });
-        return box && box->boxType() == kind ? box : nullptr;
     }
 
     // The cashier types the amount and swipes the card into the window: the
@@ -137,9 +84,6 @@ protected:
         QFile log(home + u"/log.txt"_qs);
         return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
     }
-
-    Sim::SimLog simLog;
-    std::unique_ptr<Sim::SimServer> sim;
 };
 
 // How a session ends: the scenario, what the cashier does meanwhile, and

@@ -2,82 +2,20 @@
 // process: a swiped payment approved and printed, and the server's prompts
 // answered through the boxes. Sockets and the simulator's pauses run on the
 // real clock (about a second per test); the keys run on the manual one.
-#include "ConsoleFixture.h"
+#include "SimConsoleFixture.h"
 
-#include "common/CodePage.h"
 #include "session/PaymentSession.h"
-#include "Scenario.h"
-#include "SimLog.h"
-#include "SimServer.h"
-
-#include <QElapsedTimer>
-
-#include <functional>
 
 namespace {
 
-constexpr int kPatienceMs = 15000;
-
-class EndToEnd : public ConsoleFixture {
+class EndToEnd : public SimConsoleFixture {
 protected:
-    void SetUp() override
-    {
-        ConsoleFixture::SetUp();
-        qputenv("TELLAR_KEYBOARD_LAYOUT", "ee");
-    }
-    void TearDown() override
-    {
-        ConsoleFixture::TearDown();
-        sim.reset();
-        qunsetenv("TELLAR_KEYBOARD_LAYOUT");
-    }
-
-    void startSimulator(const char *scenarioFile)
-    {
-        const QString path = QStringLiteral(TELLAR_SIM_SCENARIOS "/") + QString::fromLatin1(scenarioFile);
-        Sim::LoadResult loaded = Sim::loadScenarioFile(path, CodePage::console());
-        ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString();
-        sim = std::make_unique<Sim::SimServer>(loaded.scenario->connections, false, CodePage::console(), simLog);
-        QString error;
-        ASSERT_TRUE(sim->listen(0, &error)) << error.toStdString();
-        put(Config::ReportMode, u"0"_qs);
-        put(Config::KKAddress, u"127.0.0.1"_qs);
-        put(Config::KKPort, QString::number(sim->port()));
-        put(Config::DoPrint, u"1"_qs);
-        put(Config::Printer, u"Kviitungiprinter"_qs);
-    }
-
-    static bool waitFor(const std::function<bool()> &done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > kPatienceMs)
-                return false;
-            QTest::qWait(10);
-        }
-        return true;
-    }
-
-    Form2 *waitForBox(quint8 kind)
-    {
-        Form2 *box = nullptr;
-        waitFor([&] {
-            box = topBox();
-            return box && box->boxType() == kind;
-        });
-        return box && box->boxType() == kind ? box : nullptr;
-    }
-
     QString statusLine() const { return text("Text10")->text(); }
-
-    Sim::SimLog simLog;
-    std::unique_ptr<Sim::SimServer> sim;
 };
 
 TEST_F(EndToEnd, SwipedPaymentIsApprovedPrintedAndShown)
 {
-    startSimulator("approval.json");
+    startSimulator(u"approval.json"_qs);
     Form1 &w = open();
     typeSlowly(text("Text2"), u"12,50"_qs);
     typeAt(text("Text2"), u";4111111111111111=2612101?"_qs, 5);
@@ -101,7 +39,7 @@ TEST_F(EndToEnd, SwipedPaymentIsApprovedPrintedAndShown)
 
 TEST_F(EndToEnd, ServerPromptsAreAnsweredThroughTheBoxes)
 {
-    startSimulator("prompts.json");
+    startSimulator(u"prompts.json"_qs);
     Form1 &w = open();
     text("Text2")->setText(u"3,00"_qs);
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
