@@ -350,6 +350,22 @@ bool splitPath(QByteArrayView subKey, QList<QByteArray> *parts)
     return true;
 }
 
+// The path of the key that subKey names below the key at basePath, in
+// basePath's spelling followed by subKey's components; false for a bad path.
+bool joinKeyPath(const QByteArray &basePath, QByteArrayView subKey, QByteArray *path)
+{
+    QList<QByteArray> parts;
+    if (!splitPath(subKey, &parts))
+        return false;
+    *path = basePath;
+    for (const auto &part : parts) {
+        if (!path->isEmpty())
+            path->append('\\');
+        path->append(part);
+    }
+    return true;
+}
+
 } // namespace
 
 RegistryStore::Hive::Key *RegistryStore::Hive::find(QByteArrayView path)
@@ -502,15 +518,9 @@ qint32 RegistryStore::openKey(HKEY key, QByteArrayView subKey, quint32 access, H
     OpenKey base;
     if (!resolve(key, &base))
         return InvalidHandle;
-    QList<QByteArray> parts;
-    if (!splitPath(subKey, &parts))
+    QByteArray path;
+    if (!joinKeyPath(base.path, subKey, &path))
         return BadPathname;
-    QByteArray path = base.path;
-    for (const auto &part : parts) {
-        if (!path.isEmpty())
-            path.append('\\');
-        path.append(part);
-    }
     Hive hive;
     if (const qint32 rc = readHive(base.hive, &hive))
         return rc;
@@ -536,15 +546,9 @@ qint32 RegistryStore::createKey(HKEY key, QByteArrayView subKey, QByteArrayView 
     OpenKey base;
     if (!resolve(key, &base))
         return InvalidHandle;
-    QList<QByteArray> parts;
-    if (!splitPath(subKey, &parts))
+    QByteArray wanted;
+    if (!joinKeyPath(base.path, subKey, &wanted))
         return BadPathname;
-    QByteArray wanted = base.path;
-    for (const auto &part : parts) {
-        if (!wanted.isEmpty())
-            wanted.append('\\');
-        wanted.append(part);
-    }
 
     QByteArray canonical = wanted;
     bool created = false;
