@@ -19,23 +19,6 @@
 
 namespace {
 
-class QtApplication : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "report_dialogs_test";
-        static char *argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete m_app; }
-
-private:
-    QApplication *m_app = nullptr;
-};
-
-const auto *const kQt = ::testing::AddGlobalTestEnvironment(new QtApplication);
-
 struct ReportCall {
     QDate from, to;
     qint16 group;

@@ -38,23 +38,6 @@ using namespace reporttest;
 
 namespace {
 
-class QtApplication : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "report_session_test";
-        static char *argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete m_app; }
-
-private:
-    QApplication *m_app = nullptr;
-};
-
-const auto *const kQt = ::testing::AddGlobalTestEnvironment(new QtApplication);
-
 bool waitFor(const std::function<bool()> &done, int ms = 15000)
 {
     QElapsedTimer timer;
