@@ -81,6 +81,19 @@ void RAWPrinter::abandonJob(bool pageOpen)
     closePrinter();
 }
 
+bool RAWPrinter::writeToJob(QByteArrayView bytes)
+{
+    m_BytesRequested += bytes.size();
+    const qint64 written = m_spooler.write(m_hPrinter, bytes);
+    if (written < 0) {
+        abandonJob(true);
+        m_Err = ErrWrite;
+        return false;
+    }
+    m_BytesWritten += written;
+    return true;
+}
+
 bool RAWPrinter::NewDoc(const QString &DocName, const QString &FileName)
 {
     m_Err = ErrNone;
@@ -135,15 +148,7 @@ bool RAWPrinter::PrintText(QByteArrayView Txt)
     if (!m_JobStarted && !NewDoc())
         return false;
     m_Err = ErrNone;
-    m_BytesRequested += Txt.size();
-    const qint64 written = m_spooler.write(m_hPrinter, Txt);
-    if (written < 0) {
-        abandonJob(true);
-        m_Err = ErrWrite;
-        return false;
-    }
-    m_BytesWritten += written;
-    return true;
+    return writeToJob(Txt);
 }
 
 bool RAWPrinter::PrintText(QStringView Txt)
@@ -174,14 +179,8 @@ bool RAWPrinter::PrintFile(const QString &fname)
         if (chunk.isEmpty())
             return readFailed();
         remaining -= chunk.size();
-        m_BytesRequested += chunk.size();
-        const qint64 written = m_spooler.write(m_hPrinter, chunk);
-        if (written < 0) {
-            abandonJob(true);
-            m_Err = ErrWrite;
+        if (!writeToJob(chunk))
             return false;
-        }
-        m_BytesWritten += written;
     }
     return true;
 }

@@ -95,6 +95,9 @@ private:
     // failure; leaves the instance idle.
     void abandonJob(bool pageOpen);
     void closePrinter();
+    // Hands bytes of the open job to the spooler and counts them requested
+    // and written; a failed write abandons the job with ErrWrite.
+    bool writeToJob(QByteArrayView bytes);
 
     Spooler &m_spooler;
     Spooler::Handle m_hPrinter = 0;
