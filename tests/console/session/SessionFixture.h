@@ -9,6 +9,8 @@
 #include "common/Clock.h"
 #include "session/PaymentSession.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 
 class SessionFixture : public ::testing::Test {
@@ -68,6 +71,24 @@ protected:
     }
 
     qint32 sessionNo() const { return session->sessionNumber; }
+
+    // Every file under the test's folder, read whole: fails the test for any
+    // that holds one of the secrets, and unless there were at least two (the
+    // log and the settings store).
+    void expectNoFileHolds(std::initializer_list<const char *> secrets)
+    {
+        QDirIterator files(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        int checked = 0;
+        while (files.hasNext()) {
+            QFile file(files.next());
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const QByteArray content = file.readAll();
+            for (const char *secret : secrets)
+                EXPECT_FALSE(content.contains(secret)) << file.fileName().toStdString() << " holds " << secret;
+            ++checked;
+        }
+        EXPECT_GE(checked, 2);
+    }
 
     QTemporaryDir dir{testTmpParent() + QStringLiteral("/session-XXXXXX")};
     ManualClock clock{QDateTime(QDate(2026, 3, 5), QTime(9, 8, 7))};
