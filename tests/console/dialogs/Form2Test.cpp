@@ -6,6 +6,8 @@
 #include "dialogs/PromptAnswers.h"
 #include "window/Timing.h"
 
+#include "../window/KeyTyping.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -76,22 +78,7 @@ protected:
         return captions;
     }
 
-    // One key press and release typing c (any Latin-1 character: the
-    // key code of a Latin-1 letter is its capital's code).
-    static void typeChar(QWidget *w, QChar c)
-    {
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
-    }
-
-    void typeAt(QWidget *w, const QString &text, int spacingMs)
-    {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (i > 0)
-                timing.advanceMs(spacingMs);
-            typeChar(w, text.at(i));
-        }
-        timing.advanceMs(55);
-    }
+    void typeAt(QWidget *w, const QString &text, int spacingMs) { keytyping::typeAt(timing, w, text, spacingMs); }
 
     ManualTiming timing;
     RecordingAnswers answers;

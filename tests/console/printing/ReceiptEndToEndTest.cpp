@@ -18,6 +18,7 @@
 #include "window/Form1.h"
 #include "window/Timing.h"
 
+#include "../window/KeyTyping.h"
 #include "../window/SimConsole.h"
 
 #include <gtest/gtest.h>
@@ -151,16 +152,7 @@ protected:
 
     QLineEdit *text(const char *name) const { return form->findChild<QLineEdit *>(QString::fromLatin1(name)); }
 
-    void typeAt(QWidget *w, const QString &keys, int spacingMs)
-    {
-        for (qsizetype i = 0; i < keys.size(); ++i) {
-            if (i > 0)
-                timing.advanceMs(spacingMs);
-            const QChar c = keys.at(i);
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
-        }
-        timing.advanceMs(55);
-    }
+    void typeAt(QWidget *w, const QString &keys, int spacingMs) { keytyping::typeAt(timing, w, keys, spacingMs); }
 
     // The cashier types 12,50 and swipes the card; the swipe starts the
     // payment, which runs to its end.

@@ -13,6 +13,8 @@
 #include "window/Form1.h"
 #include "window/Timing.h"
 
+#include "KeyTyping.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -106,24 +108,9 @@ protected:
     QLineEdit *text(const char *name) const { return child<QLineEdit>(name); }
     QTabBar *tabStrip() const { return child<QTabBar>("TabStrip1"); }
 
-    // One key press and release typing c (any Latin-1 character: the
-    // key code of a Latin-1 letter is its capital's code).
-    static void typeChar(QWidget *w, QChar c)
-    {
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
-    }
-
     // Types text into w one character every spacingMs on the manual clock,
     // then lets 55 ms pass so the burst timer fires.
-    void typeAt(QWidget *w, const QString &text, int spacingMs)
-    {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (i > 0)
-                timing.advanceMs(spacingMs);
-            typeChar(w, text.at(i));
-        }
-        timing.advanceMs(55);
-    }
+    void typeAt(QWidget *w, const QString &text, int spacingMs) { keytyping::typeAt(timing, w, text, spacingMs); }
 
     // Typed by hand: every key its own burst.
     void typeSlowly(QWidget *w, const QString &text) { typeAt(w, text, 200); }
