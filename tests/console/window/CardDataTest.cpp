@@ -120,8 +120,9 @@ TEST_P(CardDataAtSessionEnd, CardFieldIsEmptyAndNoFileHoldsTheTrack)
     }
     ASSERT_TRUE(waitIdle(w)) << "the session did not end; status line: " << text("Text10")->text().toStdString();
 
-    if (row.status)
+    if (row.status) {
         EXPECT_EQ(text("Text10")->text(), QString::fromUtf8(row.status));
+    }
     if (row.errorBox) {
         Form2 *box = waitForBox(0);
         ASSERT_NE(box, nullptr) << "no error box";
