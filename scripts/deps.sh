@@ -21,8 +21,11 @@ packages=(
   locales
   # fuzzing and sanitizers with clang
   clang libclang-rt-14-dev
-  # X11 keyboard layout query; headless display for screenshots
-  libx11-dev xvfb xauth x11-xkb-utils
+  # X11 keyboard layout query; headless display for screenshots; XTEST key
+  # events that play a card reader on the real keyboard path
+  libx11-dev libxtst-dev xvfb xauth x11-xkb-utils
+  # the accessibility bus and its Python client, for the screen-reader test
+  at-spi2-core dbus-x11 python3-pyatspi
 )
 
 missing=()

@@ -25,6 +25,11 @@ void BoxSwipeCapture::keyPress(QStringView characters)
     m_lastKeyTime = m_timing.clock().nowMs();
 }
 
+bool BoxSwipeCapture::isTiming() const
+{
+    return m_timer1->isActive();
+}
+
 void BoxSwipeCapture::stop()
 {
     m_timer1->stop();

@@ -30,7 +30,8 @@ public:
     void stop();
 
     const QString &swipeText() const { return m_swipeText; }
-    void setSwipeText(const QString &text) { m_swipeText = text; }
+    // Timer1 runs: keys are following each other fast (a burst may be on).
+    bool isTiming() const;
     qint64 lastKeyTime() const { return m_lastKeyTime; }
     OneShotTimer *Timer1() const { return m_timer1; }
 

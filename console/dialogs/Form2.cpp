@@ -6,7 +6,9 @@
 #include "dialogs/PromptAnswers.h"
 #include "dialogs/PromptStyle.h"
 #include "window/KeyPreview.h"
+#include "window/TrackLineEdit.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -65,6 +67,9 @@ Form2::Form2(Timing &timing, PromptAnswers &answers, QWidget *mainWindow)
     m_messageFrame->setObjectName(QStringLiteral("Frame1"));
     m_messageLabel = new QLabel(m_messageFrame);
     m_messageLabel->setObjectName(QStringLiteral("Label1"));
+    // Server text, shown literally: markup in it ("<b>", "<img src=…>")
+    // is neither rendered nor followed.
+    m_messageLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setWordWrap(true);
     m_messageLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -72,9 +77,11 @@ Form2::Form2(Timing &timing, PromptAnswers &answers, QWidget *mainWindow)
     m_inputFrame->setObjectName(QStringLiteral("Frame2"));
     m_promptLabel = new QLabel(m_inputFrame);
     m_promptLabel->setObjectName(QStringLiteral("Label2"));
+    m_promptLabel->setTextFormat(Qt::PlainText);
     m_promptLabel->setWordWrap(true);
     m_promptLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Text1 = new QLineEdit(m_inputFrame);
+    Text1 = new TrackLineEdit(m_inputFrame);
+    Text1->setBurstOpen([this] { return m_capture->isTiming(); });
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
 
@@ -145,6 +152,13 @@ void Form2::ShowBox(qint16 BoxIndex, quint8 BoxType, const QString &text, qint32
     }
     show();
     LayoutBox(BoxType, text, Buttons);
+
+    // A screen reader announces the new box with its text; an input box's
+    // field is named by its prompt.
+    setAccessibleDescription(text);
+    Text1->setAccessibleName(BoxType >= 2 && BoxType <= 3 ? text : QString());
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void Form2::BoxType(quint8 value)
@@ -265,10 +279,15 @@ void Form2::SendAnswer(int k)
         m_answers.InputResponse(code, Text1->text());
         break;
     case 3: {
-        if (m_capture->swipeText().isEmpty())
-            m_capture->setSwipeText(Text1->text());
+        // The captured swipe answers only while the field still holds it
+        // whole (keys typed by hand before a swipe are not part of it). Once
+        // the cashier has corrected it (Backspace, a retyped digit) the
+        // field is what the cashier sees, so that is what goes out.
+        const QString field = Text1->text();
+        const QString &swipe = m_capture->swipeText();
+        const QString answer = !swipe.isEmpty() && field.contains(swipe) ? swipe : field;
         m_kind = kAnswered;
-        m_answers.InputResponse(code, NormalizeTrackText(m_capture->swipeText()));
+        m_answers.InputResponse(code, NormalizeTrackText(answer));
         break;
     }
     default:
@@ -296,11 +315,12 @@ void Form2::closeEvent(QCloseEvent *event)
 
 void Form2::reject()
 {
-    // Esc presses the cancel button (button 2) where the set shows one, and
-    // closes the box otherwise, which answers as button 2 would.
+    // Esc presses the cancel button (button 2) where the set shows one. A
+    // server's box without one is answered by its buttons or its close box
+    // only; the console's own message has nothing to answer and closes.
     if (Command2->isVisible() && Command2->isEnabled())
         Command2->click();
-    else
+    else if (m_kind == 0)
         close();
 }
 
@@ -321,7 +341,7 @@ void Form2::bringToFront()
 
 void Form2::onPreviewKey(QKeyEvent *event)
 {
-    const QString typed = KeyPreview::typedCharacters(event);
+    const QString typed = KeyPreview::burstCharacters(event, m_capture->isTiming());
     if (!typed.isEmpty())
         m_capture->keyPress(typed);
 }

@@ -4,12 +4,17 @@
 //
 // The box is a top-level window of its own, kept above the main window, and
 // deletes itself when it closes. Closing it by any way (a button, the close
-// box, Esc, CloseAllBoxes) answers as button 2 unless it has answered
-// already or is a plain message, then takes it off the stack, which enables
-// the window below.
+// box, CloseAllBoxes) answers as button 2 unless it has answered already or
+// is a plain message, then takes it off the stack, which enables the window
+// below. Esc presses button 2 where the button set shows one; a server's box
+// without it (sets 0 and "other") ignores Esc, so no key answers for the
+// cashier by accident, while a plain message of the console still closes.
+//
+// Texts from the server are shown as they are, never as markup.
 #pragma once
 
 #include "dialogs/BoxStack.h"
+#include "window/TrackLineEdit.h"
 
 #include <QDialog>
 #include <QString>
@@ -85,7 +90,7 @@ private:
     QLabel *m_messageLabel;
     QWidget *m_inputFrame;
     QLabel *m_promptLabel;
-    QLineEdit *Text1;
+    TrackLineEdit *Text1;
     QPushButton *Command1;
     QPushButton *Command2;
     QPushButton *Command3;

@@ -42,7 +42,7 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
     label(QStringLiteral("Kassa:"), this, 12, 16);
     Text2 = new SelectingLineEdit(this);
     Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setMaxLength(8);
+    Text2->setTypingLimit(8);
     Text2->setGeometry(72, 16, 100, 24);
 
     m_reportMode = new QCheckBox(QStringLiteral("Aruanne reziim"), this);
@@ -57,12 +57,12 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
     label(QStringLiteral("Aadress:"), m_serverFrame, 10, 24);
     Text3 = new SelectingLineEdit(m_serverFrame);
     Text3->setObjectName(QStringLiteral("Text3"));
-    Text3->setMaxLength(15);
+    Text3->setTypingLimit(15);
     Text3->setGeometry(76, 24, 144, 24);
     label(QStringLiteral("Port:"), m_serverFrame, 10, 56);
     Text4 = new SelectingLineEdit(m_serverFrame);
     Text4->setObjectName(QStringLiteral("Text4"));
-    Text4->setMaxLength(5);
+    Text4->setTypingLimit(5);
     Text4->setGeometry(76, 56, 64, 24);
 
     // The printer frame across the middle; "Kviitung" sits on its top edge
@@ -98,7 +98,9 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
     m_cancel = new QPushButton(QStringLiteral("Loobu"), this);
     m_cancel->setObjectName(QStringLiteral("Command2"));
     m_cancel->setGeometry(336, 222, 92, 28);
-    m_cancel->setAutoDefault(false);
+    // A focused button takes Enter, as everywhere in the console: Enter on
+    // "Loobu" discards. OK stays the default elsewhere in the dialog.
+    m_cancel->setAutoDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &Settings::onCancel);
 
     setTabOrder(Text2, Text3);
@@ -121,9 +123,11 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
 
 void Settings::ShowData()
 {
-    Text2->setText(m_settings.fPOSID);
-    Text3->setText(m_settings.fAddress);
-    Text4->setText(QString::number(m_settings.fPort));
+    // Stored values are shown whole: OK writes back what the store held
+    // unless the technician edits it.
+    Text2->setStoredText(m_settings.fPOSID);
+    Text3->setStoredText(m_settings.fAddress);
+    Text4->setStoredText(QString::number(m_settings.fPort));
     FillPrinterList();
     Combo1->setEditText(m_settings.fPrinter);
     m_raw->setChecked(m_settings.fRAW);

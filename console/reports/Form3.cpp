@@ -20,9 +20,21 @@ W *named(W *widget, const char *name)
     return widget;
 }
 
+// A date picker that Tab and Shift+Tab leave at once, from whichever part of
+// the date the caret is in; Left and Right move between day, month and year.
+// (QDateEdit walks Tab through its parts first, so a cashier tabbing on to
+// the grouping list would change the year with the next arrow key.)
+class DatePicker final : public QDateEdit {
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
 QDateEdit *datePicker(const char *name, const QDate &today)
 {
-    QDateEdit *picker = named(new QDateEdit(today), name);
+    QDateEdit *picker = named(new DatePicker(today), name);
     picker->setCalendarPopup(true);
     // Digits and dots whatever the locale; only the day is used.
     picker->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));

@@ -362,7 +362,7 @@ void PaymentSession::Private::sendCardPayment(bool booking)
 void PaymentSession::Private::sendCancellation()
 {
     q.SessionState = Cancellation;
-    const qint32 receipt = SessionRequests::receiptNumberFromText(host.entryFieldText(3));
+    const qint32 receipt = ReceiptNumberA(host.entryFieldText(3)).value_or(-1);
     q.SendFrame(SessionRequests::cancellation(address(), receipt, eventHook()), {});
 }
 
@@ -371,7 +371,7 @@ void PaymentSession::Private::sendTip()
     q.SessionState = Tip;
     double amount = 0;
     GetAmount(host.entryFieldText(9), amount);
-    const qint32 receipt = SessionRequests::receiptNumberFromText(host.entryFieldText(8));
+    const qint32 receipt = ReceiptNumberA(host.entryFieldText(8)).value_or(-1);
     q.SendFrame(SessionRequests::tip(address(), amount, receipt, eventHook()), {});
 }
 
@@ -380,7 +380,7 @@ void PaymentSession::Private::sendBookingCompletion()
     q.SessionState = BookingCompletion;
     double amount = 0;
     GetAmount(host.entryFieldText(7), amount);
-    const qint32 receipt = SessionRequests::receiptNumberFromText(host.entryFieldText(4));
+    const qint32 receipt = ReceiptNumberB(host.entryFieldText(4)).value_or(-1);
     q.SendFrame(SessionRequests::bookingCompletion(address(), amount, receipt, eventHook()), {});
 }
 

@@ -66,11 +66,6 @@ QByteArray sessionField(qint32 session)
     return PadNumber(session, 6).toLatin1();
 }
 
-qint32 receiptNumberFromText(const QString &text)
-{
-    return ParseBoundedLong(text, 0, 999999, -1);
-}
-
 QByteArray cardPayment(const Address &to, double amount, const QByteArray &cardText, bool booking,
                        const EventHook &processEvents)
 {

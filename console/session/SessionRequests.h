@@ -61,7 +61,5 @@ inline constexpr char kInputResponseLogText[] = "Input response.";
 
 // Six digits, zero-padded: 41 -> "000041".
 QByteArray sessionField(qint32 session);
-// Receipt-number entry text to field 13: 0..999999, anything else -1.
-qint32 receiptNumberFromText(const QString &text);
 
 } // namespace SessionRequests

@@ -169,13 +169,45 @@ double LocaleNumericValue(QStringView text, const QLocale &locale)
     return ok ? value : std::numeric_limits<double>::quiet_NaN();
 }
 
+namespace {
+
+// A receipt number is a whole value the server can have issued; anything
+// else would reach another customer's receipt once converted.
+std::optional<qint32> wholeReceiptNumber(double value)
+{
+    if (!std::isfinite(value) || value != std::trunc(value) || value < 0 || value > kMaxReceiptNumber)
+        return std::nullopt;
+    return qint32(value);
+}
+
+bool receiptLengthFits(const QString &text)
+{
+    return !text.isEmpty() && text.size() <= kMaxReceiptLength;
+}
+
+} // namespace
+
+std::optional<qint32> ReceiptNumberA(const QString &text, const QLocale &locale)
+{
+    if (!receiptLengthFits(text))
+        return std::nullopt;
+    return wholeReceiptNumber(LocaleNumericValue(text, locale));
+}
+
 bool ReceiptRuleA(const QString &text, const QLocale &locale)
 {
-    return !text.isEmpty() && text.size() <= kMaxReceiptLength && IsLocaleNumeric(text, locale);
+    return ReceiptNumberA(text, locale).has_value();
+}
+
+std::optional<qint32> ReceiptNumberB(const QString &text)
+{
+    double value = 0;
+    if (!receiptLengthFits(text) || !GetAmount(text, value))
+        return std::nullopt;
+    return wholeReceiptNumber(value);
 }
 
 bool ReceiptRuleB(const QString &text)
 {
-    double ignored = 0;
-    return !text.isEmpty() && text.size() <= kMaxReceiptLength && GetAmount(text, ignored);
+    return ReceiptNumberB(text).has_value();
 }

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+
 // Whether AmountString is an acceptable amount; ResultAmount receives its
 // value in currency units ("12,50" -> 12.5). The text is trimmed of blanks and
 // may be at most 32 characters; an optional "-", digits, and at most one ","
@@ -27,10 +29,19 @@ bool IsLocaleNumeric(QStringView text, const QLocale &locale = QLocale::system()
 // for any other text and for a value a double cannot hold ("1e999").
 double LocaleNumericValue(QStringView text, const QLocale &locale = QLocale::system());
 
+// The largest receipt number the server issues.
+constexpr qint32 kMaxReceiptNumber = 999999;
+
 // Rule A (cancellation and tip): 1 to 6 characters as entered, blanks
-// included, and numeric by IsLocaleNumeric.
+// included, numeric by IsLocaleNumeric, and of a whole value in
+// 0..kMaxReceiptNumber ("12,0" in a comma locale is 12; "12.5" and "-5" are
+// refused, never rounded or clamped into another receipt). The number is the
+// one the request carries.
+std::optional<qint32> ReceiptNumberA(const QString &text, const QLocale &locale = QLocale::system());
 bool ReceiptRuleA(const QString &text, const QLocale &locale = QLocale::system());
 
-// Rule B (booking completion): 1 to 6 characters as entered and accepted by
-// GetAmount.
+// Rule B (booking completion): 1 to 6 characters as entered, accepted by
+// GetAmount, and of a whole value in 0..kMaxReceiptNumber ("12,00" is 12,
+// "12,50" is refused).
+std::optional<qint32> ReceiptNumberB(const QString &text);
 bool ReceiptRuleB(const QString &text);

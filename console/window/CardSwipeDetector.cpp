@@ -22,6 +22,7 @@ void CardSwipeDetector::keyPress(QStringView characters)
     if (!m_timer3->isActive()) {
         m_keyBuffer.clear();
         m_burstStart = m_timing.clock().nowMs();
+        emit burstOpened();
     }
     m_timer3->start(kBurstTimerMs);
     m_keyBuffer += characters;
@@ -45,12 +46,23 @@ bool CardSwipeDetector::isSwipe(qsizetype characters, qint64 elapsedMs)
         && double(elapsedMs) / double(characters) <= kMaxMsPerCharacter;
 }
 
-QString RemoveBurst(const QString &fieldText, const QString &burst)
+
+QChar DeadKeySpacingCharacter(int qtKey)
 {
-    if (burst.isEmpty())
-        return fieldText;
-    const qsizetype at = fieldText.indexOf(burst, 0, Qt::CaseSensitive);
-    if (at < 0)
-        return fieldText;
-    return fieldText.left(at) + fieldText.mid(at + burst.size());
+    switch (qtKey) {
+    case Qt::Key_Dead_Grave: return QChar(u'`');
+    case Qt::Key_Dead_Acute: return QChar(u'\u00B4');
+    case Qt::Key_Dead_Circumflex: return QChar(u'^');
+    case Qt::Key_Dead_Tilde: return QChar(u'~');
+    case Qt::Key_Dead_Macron: return QChar(u'\u00AF');
+    case Qt::Key_Dead_Breve: return QChar(u'\u02D8');
+    case Qt::Key_Dead_Abovedot: return QChar(u'\u02D9');
+    case Qt::Key_Dead_Diaeresis: return QChar(u'\u00A8');
+    case Qt::Key_Dead_Abovering: return QChar(u'\u02DA');
+    case Qt::Key_Dead_Doubleacute: return QChar(u'\u02DD');
+    case Qt::Key_Dead_Caron: return QChar(u'\u02C7');
+    case Qt::Key_Dead_Cedilla: return QChar(u'\u00B8');
+    case Qt::Key_Dead_Ogonek: return QChar(u'\u02DB');
+    default: return QChar();
+    }
 }

@@ -56,6 +56,10 @@ public:
     static bool isSwipe(qsizetype characters, qint64 elapsedMs);
 
 signals:
+    // A key opened a burst. Emitted before its characters are kept, and
+    // before the key reaches the focused field, so the window can keep the
+    // fields' text as it stood just before the burst.
+    void burstOpened();
     // Timer3 fired: the window runs EndOfBurst.
     void burstTimerFired();
 
@@ -66,6 +70,9 @@ private:
     qint64 m_burstStart = -1;
 };
 
-// The field text with the first occurrence of burst (exact, case-sensitive)
-// taken out; the text unchanged when burst does not occur in it or is empty.
-QString RemoveBurst(const QString &fieldText, const QString &burst);
+// The spacing character a dead key stands for in a card track ("´" for
+// Qt::Key_Dead_Acute, "`" for the grave, "^", "~", "¨", "ˇ" …); a null
+// character for any other key. A card track never holds composed letters, so
+// inside a burst a dead key is the character printed on its key.
+QChar DeadKeySpacingCharacter(int qtKey);
+

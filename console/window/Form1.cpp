@@ -21,6 +21,7 @@
 #include "window/TransactionCheck.h"
 #include "window/WindowTexts.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,9 +37,20 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 
 namespace {
+
+// The tab strip changes tabs by a click, SelectTab or the keyboard only: a
+// wheel turned over it would empty every entry field on the way.
+class TabStrip final : public QTabBar {
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    void wheelEvent(QWheelEvent *event) override { event->ignore(); }
+};
 
 // Geometry of the client area, in pixels at 96 dpi: the tab area with its
 // frames at the upper left, OK and "Loobu" at the right, the picture at the
@@ -61,6 +73,13 @@ QLabel *label(const QString &text, QWidget *parent, int x, int y)
     auto *l = new QLabel(text, parent);
     l->setGeometry(x, y + 3, 100, 20);
     return l;
+}
+
+// The field is announced by its label, not by its frame's caption.
+void nameByLabel(QLabel *label, QLineEdit *field)
+{
+    label->setBuddy(field);
+    field->setAccessibleName(label->text());
 }
 
 SelectingLineEdit *field(const char *name, QWidget *parent, int x, int y, int width)
@@ -104,6 +123,7 @@ Form1::Form1(const Environment &environment, QWidget *parent)
 
     m_session = new PaymentSession(*this, *this, AppPaths::programFile(QStringLiteral("log.txt")), this);
     m_swipe = new CardSwipeDetector(m_timing, this);
+    connect(m_swipe, &CardSwipeDetector::burstOpened, this, &Form1::onBurstOpened);
     connect(m_swipe, &CardSwipeDetector::burstTimerFired, this, &Form1::EndOfBurst);
 
     buildWidgets();
@@ -119,6 +139,18 @@ Form1::Form1(const Environment &environment, QWidget *parent)
     connect(Timer2, &QTimer::timeout, this, &Form1::keepDialogsInFront);
     Timer2->start();
 
+    // Which way the window is activated decides the focus (changeEvent).
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive)
+            m_backFromOtherProgram = true;
+    });
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow *focused) {
+        // Another window of the console took the focus first: when this
+        // window is activated next, it is from that window.
+        if (focused && focused != windowHandle())
+            m_backFromOtherProgram = false;
+    });
+
     // Start-up, in this order.
     boxStack().reset(this);
     m_swipe->reset();
@@ -129,7 +161,6 @@ Form1::Form1(const Environment &environment, QWidget *parent)
     m_session->sessionNumber = ReadSessionNumber();
     setWindowTitle(WindowTexts::titlePrefix() + fPOSID);
     clearEntryFields();
-    savedAmountText.clear();
     m_session->finalStatusText.clear();
     ShowTabFrame();
 }
@@ -156,7 +187,7 @@ void Form1::buildWidgets()
     auto *central = new QWidget(this);
     setCentralWidget(central);
 
-    TabStrip1 = new QTabBar(central);
+    TabStrip1 = new TabStrip(central);
     TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
     for (int tab = 1; tab <= 5; ++tab)
         TabStrip1->addTab(WindowTexts::tabCaption(tab));
@@ -183,35 +214,43 @@ void Form1::buildWidgets()
     constexpr int row2 = 66;
 
     Frame1 = frame("Frame1", WindowTexts::frame1CardPayment(), m_tabArea);
-    label(WindowTexts::amountLabel(), Frame1, labelX, row1);
+    QLabel *amount1 = label(WindowTexts::amountLabel(), Frame1, labelX, row1);
     Text2 = field("Text2", Frame1, fieldX, row1, fieldW);
-    label(WindowTexts::cardLabel(), Frame1, labelX, row2);
+    nameByLabel(amount1, Text2);
+    QLabel *card = label(WindowTexts::cardLabel(), Frame1, labelX, row2);
     Text1 = field("Text1", Frame1, fieldX, row2, fieldW);
+    nameByLabel(card, Text1);
     Text1->setEchoMode(QLineEdit::Password);
     // One "*" per character, whatever the style's own password character.
     Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
 
     Frame2 = frame("Frame2", WindowTexts::frame2Caption(), m_tabArea);
-    label(WindowTexts::receiptLabel(), Frame2, labelX, row1);
+    QLabel *receipt2 = label(WindowTexts::receiptLabel(), Frame2, labelX, row1);
     Text3 = field("Text3", Frame2, fieldX, row1, fieldW);
+    nameByLabel(receipt2, Text3);
 
     Frame3 = frame("Frame3", WindowTexts::frame3Caption(), m_tabArea);
-    label(WindowTexts::receiptLabel(), Frame3, labelX, row1);
+    QLabel *receipt3 = label(WindowTexts::receiptLabel(), Frame3, labelX, row1);
     Text8 = field("Text8", Frame3, fieldX, row1, fieldW);
-    label(WindowTexts::amountLabel(), Frame3, labelX, row2);
+    nameByLabel(receipt3, Text8);
+    QLabel *amount3 = label(WindowTexts::amountLabel(), Frame3, labelX, row2);
     Text9 = field("Text9", Frame3, fieldX, row2, fieldW);
+    nameByLabel(amount3, Text9);
 
     Frame5 = frame("Frame5", WindowTexts::frame5Caption(), m_tabArea);
-    label(WindowTexts::receiptLabel(), Frame5, labelX, row1);
+    QLabel *receipt5 = label(WindowTexts::receiptLabel(), Frame5, labelX, row1);
     Text4 = field("Text4", Frame5, fieldX, row1, fieldW);
     Text4->setMaxLength(6);
-    label(WindowTexts::amountLabel(), Frame5, labelX, row2);
+    nameByLabel(receipt5, Text4);
+    QLabel *amount5 = label(WindowTexts::amountLabel(), Frame5, labelX, row2);
     Text7 = field("Text7", Frame5, fieldX, row2, fieldW);
+    nameByLabel(amount5, Text7);
 
     const int fieldNumbers[] = {1, 2, 3, 4, 7, 8, 9};
     for (int n : fieldNumbers) {
-        connect(entryField(n), &QLineEdit::textChanged, this,
-                [this, n] { lastEditedField = quint8(n); });
+        SelectingLineEdit *f = entryField(n);
+        connect(f, &QLineEdit::textChanged, this, [this, n] { lastEditedField = quint8(n); });
+        f->setBurstOpen([this] { return m_swipe->isBurstOpen(); });
     }
 
     Label5 = new QLabel(WindowTexts::reportModeNotice(), central);
@@ -225,6 +264,7 @@ void Form1::buildWidgets()
     Image1 = new QLabel(central);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(TerminalPicture(devicePixelRatioF()));
+    Image1->setAccessibleName(WindowTexts::pictureName());
     const int buttonX = clientWidth - kMargin - kButtonWidth - 4;
     Image1->setGeometry(buttonX + (kButtonWidth - 46) / 2, kMargin, 46, 52);
 
@@ -244,6 +284,7 @@ void Form1::buildWidgets()
     Text10->setReadOnly(true);
     Text10->setFocusPolicy(Qt::ClickFocus);
     Text10->setFrame(false);
+    Text10->setAccessibleName(WindowTexts::statusLineName());
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(9);
     Text10->setFont(fixed);
@@ -432,9 +473,9 @@ void Form1::onTabChanged()
     const int n = selectedTab();
     if (n != currentTab) {
         currentTab = qint16(n);
-        savedAmountText.clear();
         for (int field : {1, 2, 3, 4, 7, 8, 9})
             entryField(field)->clear();
+        forgetTextsBeforeBurst();
     }
     ShowTabFrame();
 }
@@ -486,9 +527,27 @@ void Form1::onPreviewKey(QKeyEvent *event)
         NextTab();
     }
 
-    const QString typed = KeyPreview::typedCharacters(event);
+    const QString typed = KeyPreview::burstCharacters(event, m_swipe->isBurstOpen());
     if (!typed.isEmpty())
         m_swipe->keyPress(typed);
+}
+
+void Form1::onBurstOpened()
+{
+    // The key that opened the burst has not reached its field yet.
+    for (int field : {2, 3, 4, 7, 8, 9})
+        m_textBeforeBurst[field] = entryField(field)->text();
+    savedAmountText = m_textBeforeBurst[2];
+    // An input method that caches the focused field's answer learns that
+    // composition is off for the burst.
+    QGuiApplication::inputMethod()->update(Qt::ImEnabled);
+}
+
+void Form1::forgetTextsBeforeBurst()
+{
+    for (QString &text : m_textBeforeBurst)
+        text.clear();
+    savedAmountText.clear();
 }
 
 void Form1::keyPressEvent(QKeyEvent *event)
@@ -525,26 +584,20 @@ void Form1::EndOfBurst()
     if (!swipe) {
         savedAmountText = Text2->text();
         m_swipe->clearKeyBuffer();
+        QGuiApplication::inputMethod()->update(Qt::ImEnabled);
         return;
     }
 
-    // The burst also landed in the focused field: take it out again.
+    QGuiApplication::inputMethod()->update(Qt::ImEnabled);
+    // The burst also landed in the focused field (whole, cut at a maximum
+    // length, or over a selection): every entry field gets back the text it
+    // had when the burst began, so no track text stays in clear and the
+    // amount is the one the cashier saw.
     const QString &burst = m_swipe->keyBuffer();
-    switch (lastEditedField) {
-    case 2:
-        Text2->setText(savedAmountText);
-        break;
-    case 3:
-    case 4:
-    case 7:
-    case 8:
-    case 9: {
-        SelectingLineEdit *f = entryField(lastEditedField);
-        f->setText(RemoveBurst(f->text(), burst));
-        break;
-    }
-    default:
-        break;
+    for (int field : {2, 3, 4, 7, 8, 9}) {
+        SelectingLineEdit *f = entryField(field);
+        if (f->text() != m_textBeforeBurst[field])
+            f->setText(m_textBeforeBurst[field]);
     }
 
     if (Frame1->isVisibleTo(this) && Frame1->isEnabled() && TabStrip1->isEnabled() && !fReportMode) {
@@ -633,8 +686,18 @@ void Form1::showSettingsDialog()
 void Form1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        FocusSelectedTab();
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow())
+        return;
+    // Coming back from another program (the till software beside the
+    // console), the cashier goes on where they were: moving the focus would
+    // select the amount being typed, and the next key would replace it. At
+    // start-up and from the console's own boxes and dialogs the focus goes
+    // to the selected tab's first field.
+    if (m_backFromOtherProgram) {
+        m_backFromOtherProgram = false;
+        return;
+    }
+    FocusSelectedTab();
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -686,6 +749,11 @@ void Form1::setStatusLine(const QString &text)
 {
     Text10->setText(text);
     Text10->setCursorPosition(0);
+    // The status line never has the focus: a screen reader learns of the
+    // server's text through its description.
+    Text10->setAccessibleDescription(text);
+    QAccessibleEvent changed(Text10, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void Form1::showFinalStatus(const QString &text)
@@ -723,6 +791,9 @@ void Form1::clearEntryFields()
 {
     for (int field : {1, 2, 3, 4, 7, 8, 9})
         entryField(field)->clear();
+    // What the fields held before is gone with them: a swipe into the empty
+    // amount field must not bring back the last customer's amount.
+    forgetTextsBeforeBurst();
     m_swipe->clearKeyBuffer();
 }
 

@@ -117,7 +117,9 @@ public:
     QWidget *posCommandDialog() const { return m_posCommandDialog.data(); }
     CardSwipeDetector &swipeDetector() { return *m_swipe; }
 
-    // Window fields of the tabs and the swipe capture.
+    // Window fields of the tabs and the swipe capture. savedAmountText is
+    // the amount field as it stood just before the current (or last) burst
+    // began; it is emptied with the entry fields.
     qint16 currentTab = 0;
     quint8 lastEditedField = 0;
     QString savedAmountText;
@@ -150,6 +152,9 @@ private:
     void setTabOrderChain();
     void onTabChanged();
     void onPreviewKey(QKeyEvent *event);
+    void onBurstOpened();
+    // Empties the entry fields' copies kept for the swipe cut-out.
+    void forgetTextsBeforeBurst();
     void onStatusLineFocus();
     void keepDialogsInFront();
     SelectingLineEdit *entryField(int fieldNumber) const;
@@ -191,6 +196,14 @@ private:
     QAction *PosCommand = nullptr;
     QAction *SettingsM = nullptr;
     QAction *Quit = nullptr;
+
+    // Every entry field's text as it stood when the current burst opened,
+    // by field number; a swipe puts them back.
+    QString m_textBeforeBurst[10];
+    // The application lost the focus to another program: the next
+    // activation of this window is the cashier coming back, and the focus
+    // and selection stay where they were.
+    bool m_backFromOtherProgram = false;
 
     QPointer<Settings> m_settings;
     // The report request (Form3) and special operations (Form4) dialogs,

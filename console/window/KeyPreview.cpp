@@ -1,5 +1,7 @@
 #include "window/KeyPreview.h"
 
+#include "window/CardSwipeDetector.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWidget>
@@ -22,6 +24,17 @@ QString KeyPreview::typedCharacters(const QKeyEvent *event)
     for (QChar c : text) {
         if (c.isPrint() || c.isSurrogate())
             typed += c;
+    }
+    return typed;
+}
+
+QString KeyPreview::burstCharacters(const QKeyEvent *event, bool burstOpen)
+{
+    QString typed = typedCharacters(event);
+    if (typed.isEmpty() && burstOpen) {
+        const QChar spacing = DeadKeySpacingCharacter(event->key());
+        if (!spacing.isNull())
+            typed = spacing;
     }
     return typed;
 }

@@ -31,6 +31,10 @@ public:
     // (Enter, Tab, Backspace, Esc and the Ctrl combinations type none), so
     // presses of modifiers alone and of control keys give "".
     static QString typedCharacters(const QKeyEvent *event);
+    // The characters a key press adds to a keystroke burst: typedCharacters,
+    // and while a burst is open a dead key's spacing character ("´"), which
+    // a card reader types on layouts with dead keys.
+    static QString burstCharacters(const QKeyEvent *event, bool burstOpen);
 
 signals:
     void keyPressed(QKeyEvent *event);

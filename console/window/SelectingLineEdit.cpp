@@ -1,8 +1,23 @@
 #include "window/SelectingLineEdit.h"
 
+void SelectingLineEdit::setTypingLimit(int maxLength)
+{
+    m_typingLimit = maxLength;
+    setMaxLength(qMax<int>(maxLength, int(text().size())));
+}
+
+void SelectingLineEdit::setStoredText(const QString &stored)
+{
+    // Never below the text the field holds at any step, so nothing is cut.
+    const int whole = qMax<int>(m_typingLimit, int(stored.size()));
+    setMaxLength(qMax<int>(whole, int(text().size())));
+    setText(stored);
+    setMaxLength(whole);
+}
+
 void SelectingLineEdit::focusInEvent(QFocusEvent *event)
 {
-    QLineEdit::focusInEvent(event);
+    TrackLineEdit::focusInEvent(event);
     // A backward selection leaves the caret at position 0.
     const int length = int(text().size());
     setSelection(length, -length);

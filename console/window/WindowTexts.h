@@ -31,6 +31,10 @@ inline QString amountLabel() { return QStringLiteral("Summa:"); }
 inline QString cardLabel() { return QStringLiteral("Kaardi nr."); }
 inline QString receiptLabel() { return QStringLiteral("Kviitungi nr."); }
 
+// Names a screen reader gives the picture and the status line.
+inline QString pictureName() { return QStringLiteral("Kaarditerminal"); }
+inline QString statusLineName() { return QStringLiteral("Olekurida"); }
+
 inline QString okCaption() { return QStringLiteral("OK"); }
 inline QString cancelCaption() { return QStringLiteral("Loobu"); }
 inline QString reportModeNotice() { return QStringLiteral("Terminal pole aktiivne."); }

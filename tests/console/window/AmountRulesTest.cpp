@@ -102,17 +102,46 @@ INSTANTIATE_TEST_SUITE_P(
         RuleRow{"SevenDigitsTooLong", u"1234567"_qs, false, false, false},
         RuleRow{"Empty", u""_qs, false, false, false},
         RuleRow{"ExponentNumericButNoAmount", u"1e3"_qs, true, true, false},
-        RuleRow{"AmountWithCommaIsRuleB", u"12,50"_qs, false, true, true},
-        RuleRow{"AmountWithPointFollowsLocale", u"12.50"_qs, true, false, true},
+        RuleRow{"FractionalAmountIsNoReceipt", u"12,50"_qs, false, false, false},
+        RuleRow{"WholeAmountWithCommaIsRuleB", u"12,00"_qs, false, true, true},
+        RuleRow{"WholeAmountWithPointFollowsLocale", u"12.00"_qs, true, false, true},
+        RuleRow{"WholeWithOneDecimalInLocale", u"12,0"_qs, false, true, false},
+        RuleRow{"TypoWithHalfIsRefusedNotRounded", u"12.5"_qs, false, false, false},
+        RuleRow{"OneAndAHalfIsRefusedNotRoundedToTwo", u"1.5"_qs, false, false, false},
         RuleRow{"BlanksCountInLength", u"  1234 "_qs, false, false, false},
         RuleRow{"BlanksAroundFitLength", u" 42 "_qs, true, true, true},
-        RuleRow{"SignedNumber", u"-5"_qs, true, true, true},
+        RuleRow{"NegativeIsNoReceipt", u"-5"_qs, false, false, false},
+        RuleRow{"PlusSignedWhole", u"+5"_qs, true, true, false},
         RuleRow{"Letters", u"12a"_qs, false, false, false},
         RuleRow{"HexPrefixNotNumeric", u"0x10"_qs, false, false, false},
         RuleRow{"BlanksOnly", u"   "_qs, false, false, false},
         RuleRow{"ExponentWithoutDigits", u"1e"_qs, false, false, false},
+        RuleRow{"ExponentBeyondLargestReceipt", u"1e6"_qs, false, false, false},
+        RuleRow{"FractionalExponent", u"1e-1"_qs, false, false, false},
         RuleRow{"SeparatorOnly", u"."_qs, false, false, false}),
     [](const ::testing::TestParamInfo<RuleRow> &info) { return std::string(info.param.name); });
+
+// What passes a rule is the number the request carries, in every locale.
+TEST(ReceiptNumber, PassingTextIsTheNumberSent)
+{
+    const QLocale pointLocale(QLocale::English, QLocale::UnitedStates);
+    const QLocale commaLocale(QLocale::Estonian, QLocale::Estonia);
+    EXPECT_EQ(ReceiptNumberA(u"123"_qs, pointLocale), 123);
+    EXPECT_EQ(ReceiptNumberA(u"123"_qs, commaLocale), 123);
+    EXPECT_EQ(ReceiptNumberA(u"12,0"_qs, commaLocale), 12);
+    EXPECT_EQ(ReceiptNumberA(u"12.0"_qs, pointLocale), 12);
+    EXPECT_EQ(ReceiptNumberA(u"12.0"_qs, QLocale::c()), 12);
+    EXPECT_EQ(ReceiptNumberA(u"1e3"_qs, commaLocale), 1000);
+    EXPECT_EQ(ReceiptNumberA(u" 0 "_qs, pointLocale), 0);
+    EXPECT_EQ(ReceiptNumberA(u"999999"_qs, pointLocale), 999999);
+    EXPECT_EQ(ReceiptNumberA(u"12,0"_qs, pointLocale), std::nullopt);
+    EXPECT_EQ(ReceiptNumberA(u"12.5"_qs, pointLocale), std::nullopt);
+    EXPECT_EQ(ReceiptNumberB(u"12,00"_qs), 12);
+    EXPECT_EQ(ReceiptNumberB(u"12.00"_qs), 12);
+    EXPECT_EQ(ReceiptNumberB(u"7"_qs), 7);
+    EXPECT_EQ(ReceiptNumberB(u"12,50"_qs), std::nullopt);
+    EXPECT_EQ(ReceiptNumberB(u"-1"_qs), std::nullopt);
+}
 
 TEST(LocaleNumericValue, ReadsTheLocaleSeparatorAndRefusesOverflow)
 {

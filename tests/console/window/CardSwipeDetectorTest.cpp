@@ -116,13 +116,27 @@ TEST_F(SwipeTiming, ResetForgetsTheBurst)
     EXPECT_EQ(detector.burstStart(), -1);
 }
 
-TEST(RemoveBurst, TakesOutTheFirstOccurrenceOnly)
+TEST_F(SwipeTiming, OnlyTheFirstKeyOfABurstOpensIt)
 {
-    EXPECT_EQ(RemoveBurst(u"12;4111?"_qs, u";4111?"_qs), u"12"_qs);
-    EXPECT_EQ(RemoveBurst(u"ab;1?cd;1?"_qs, u";1?"_qs), u"abcd;1?"_qs);
-    EXPECT_EQ(RemoveBurst(u"12345"_qs, u"999"_qs), u"12345"_qs) << "not found: unchanged";
-    EXPECT_EQ(RemoveBurst(u"ABC"_qs, u"abc"_qs), u"ABC"_qs) << "case-sensitive";
-    EXPECT_EQ(RemoveBurst(u"abc"_qs, QString()), u"abc"_qs);
+    int opened = 0;
+    QObject::connect(&detector, &CardSwipeDetector::burstOpened, [&] {
+        ++opened;
+        EXPECT_TRUE(detector.keyBuffer().isEmpty()) << "signalled before the opening key is kept";
+    });
+    EXPECT_TRUE(play(u"12345"_qs, 5));
+    EXPECT_EQ(opened, 1);
+    EXPECT_FALSE(play(u"6"_qs, 5));
+    EXPECT_EQ(opened, 2);
+}
+
+TEST(DeadKeySpacingCharacter, DeadKeysStandForThePrintedCharacter)
+{
+    EXPECT_EQ(DeadKeySpacingCharacter(Qt::Key_Dead_Acute), QChar(u'\u00B4'));
+    EXPECT_EQ(DeadKeySpacingCharacter(Qt::Key_Dead_Grave), QChar(u'`'));
+    EXPECT_EQ(DeadKeySpacingCharacter(Qt::Key_Dead_Caron), QChar(u'\u02C7'));
+    EXPECT_EQ(DeadKeySpacingCharacter(Qt::Key_Dead_Tilde), QChar(u'~'));
+    EXPECT_TRUE(DeadKeySpacingCharacter(Qt::Key_Equal).isNull());
+    EXPECT_TRUE(DeadKeySpacingCharacter(Qt::Key_Shift).isNull());
 }
 
 TEST(ManualTiming, FiresTimersAtTheirDeadlinesInOrder)

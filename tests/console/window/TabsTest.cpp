@@ -78,7 +78,10 @@ INSTANTIATE_TEST_SUITE_P(
         MessageRow{"TipBadReceipt", 3, {{"Text8", "abc"}, {"Text9", "1,00"}}, "Vigane kviitungi number.", false},
         MessageRow{"TipBadAmount", 3, {{"Text8", "12"}, {"Text9", "1,0"}}, "Vigane summa.", true},
         MessageRow{"CompletionExponentReceipt", 5, {{"Text4", "1e3"}, {"Text7", "1,00"}}, "Vigane kviitungi number.", false},
-        MessageRow{"CompletionAmountAsReceipt", 5, {{"Text4", "12,50"}, {"Text7", "1,00"}}, nullptr, false},
+        MessageRow{"CompletionWholeAmountAsReceipt", 5, {{"Text4", "12,00"}, {"Text7", "1,00"}}, nullptr, false},
+        MessageRow{"CompletionFractionalReceiptRefused", 5, {{"Text4", "12,50"}, {"Text7", "1,00"}}, "Vigane kviitungi number.", false},
+        MessageRow{"CancellationHalfReceiptRefusedNotRounded", 2, {{"Text3", "12.5"}}, "Vigane kviitungi number.", false},
+        MessageRow{"CancellationNegativeReceiptRefused", 2, {{"Text3", "-5"}}, "Vigane kviitungi number.", false},
         MessageRow{"CompletionBadAmount", 5, {{"Text4", "12"}, {"Text7", "x"}}, "Vigane summa.", true}),
     [](const ::testing::TestParamInfo<MessageRow> &info) { return std::string(info.param.name); });
 
