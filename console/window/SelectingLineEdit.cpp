@@ -1,5 +1,7 @@
 #include "window/SelectingLineEdit.h"
 
+#include <QFocusEvent>
+
 void SelectingLineEdit::setTypingLimit(int maxLength)
 {
     m_typingLimit = maxLength;
@@ -18,6 +20,13 @@ void SelectingLineEdit::setStoredText(const QString &stored)
 void SelectingLineEdit::focusInEvent(QFocusEvent *event)
 {
     TrackLineEdit::focusInEvent(event);
+    // The window coming back from another program gives the field its
+    // focus back: caret and selection stay as the cashier left them, or the
+    // next key would replace the amount being typed.
+    if (event->reason() == Qt::ActiveWindowFocusReason) {
+        emit focusReceived();
+        return;
+    }
     // A backward selection leaves the caret at position 0.
     const int length = int(text().size());
     setSelection(length, -length);

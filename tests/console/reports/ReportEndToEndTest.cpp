@@ -33,12 +33,6 @@ namespace {
 
 constexpr int kPatienceMs = 60000;   // a shared machine; the PDF of 300 records takes a moment
 
-QByteArray fieldOf(const VaroManager &m, qint16 id)
-{
-    const std::string s = m.GetFieldData(id);
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
-
 class ReportEndToEnd : public ConsoleFixture {
 protected:
     void SetUp() override

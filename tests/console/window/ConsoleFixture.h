@@ -15,6 +15,8 @@
 
 #include "KeyTyping.h"
 
+#include <VaroManager.h>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -25,7 +27,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include <QElapsedTimer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -117,6 +121,44 @@ protected:
 
     Form2 *topBox() const { return dynamic_cast<Form2 *>(boxStack().topBox()); }
 
+    // The next request frame the console sent to the silent server, parsed;
+    // a failure and an empty message when none comes within patienceMs.
+    VaroManager nextRequest(int patienceMs = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < patienceMs) {
+            if (!m_peer && server.hasPendingConnections())
+                m_peer = server.nextPendingConnection();
+            if (m_peer) {
+                m_wire += m_peer->readAll();
+                std::string frame = m_wire.toStdString();
+                std::string rest;
+                VaroManager request;
+                if (request.ProcessMessage(frame, rest) == VaroManager::Parsed) {
+                    m_wire = QByteArray::fromStdString(rest);
+                    return request;
+                }
+            }
+            QTest::qWait(5);
+        }
+        ADD_FAILURE() << "no request reached the server";
+        return VaroManager();
+    }
+
+    // Whether the console has connected to the silent server at all.
+    bool anyConnection()
+    {
+        QTest::qWait(20);
+        return m_peer || server.hasPendingConnections();
+    }
+
+    static QByteArray fieldOf(const VaroManager &m, qint16 id)
+    {
+        const std::string data = m.GetFieldData(id);
+        return QByteArray(data.data(), qsizetype(data.size()));
+    }
+
     QString home;
     QString registry;
     ManualTiming timing;
@@ -128,4 +170,6 @@ protected:
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
+    QTcpSocket *m_peer = nullptr;
+    QByteArray m_wire;
 };

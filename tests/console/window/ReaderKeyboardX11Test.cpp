@@ -113,12 +113,6 @@ void pressKeysym(const char *name)
     QTest::qWait(50);
 }
 
-QByteArray fieldOf(const VaroManager &m, qint16 id)
-{
-    const std::string data = m.GetFieldData(m.getFieldIndex(id));
-    return QByteArray(data.data(), qsizetype(data.size()));
-}
-
 class ReaderOnLayout : public ConsoleFixture, public ::testing::WithParamInterface<const char *> {
 protected:
     void SetUp() override
@@ -205,6 +199,100 @@ INSTANTIATE_TEST_SUITE_P(Layouts, ReaderOnLayout, ::testing::Values("ee", "ru", 
                          [](const ::testing::TestParamInfo<const char *> &info) {
                              return std::string(info.param);
                          });
+
+// The focus when the console's window is activated again, on the real X
+// focus path: another program is a plain X client window of its own.
+class WindowFocusX11 : public ConsoleFixture {
+protected:
+    void SetUp() override
+    {
+        if (!g_server)
+            GTEST_SKIP() << "Xvfb or setxkbmap not installed";
+        ConsoleFixture::SetUp();
+        provisionForTransactions();
+    }
+    void TearDown() override
+    {
+        if (!g_server)
+            return;
+        if (m_other) {
+            XDestroyWindow(m_other, m_otherWindow);
+            XCloseDisplay(m_other);
+        }
+        ConsoleFixture::TearDown();
+    }
+
+    // Another program's window takes the keyboard focus, as when the cashier
+    // clicks into the till software.
+    void focusAnotherProgram()
+    {
+        m_other = XOpenDisplay(g_server->display().c_str());
+        ASSERT_NE(m_other, nullptr);
+        m_otherWindow = XCreateSimpleWindow(m_other, DefaultRootWindow(m_other), 600, 400, 100, 100, 0, 0, 0);
+        XMapWindow(m_other, m_otherWindow);
+        XSync(m_other, False);
+        QTest::qWait(50);
+        XSetInputFocus(m_other, m_otherWindow, RevertToNone, CurrentTime);
+        XSync(m_other, False);
+        ASSERT_TRUE(simconsole::waitFor([] { return QGuiApplication::applicationState() != Qt::ApplicationActive; },
+                                        5000))
+            << "the console did not lose the focus";
+    }
+
+    // The window manager gives the console's window the focus again, as
+    // when the cashier clicks it (or a box of the console closes).
+    void focusConsoleWindow(QWidget *window)
+    {
+        Display *d = XOpenDisplay(g_server->display().c_str());
+        ASSERT_NE(d, nullptr);
+        XSetInputFocus(d, Window(window->winId()), RevertToParent, CurrentTime);
+        XSync(d, False);
+        XCloseDisplay(d);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::qWait(50);
+    }
+
+    Display *m_other = nullptr;
+    Window m_otherWindow = 0;
+};
+
+TEST_F(WindowFocusX11, ReturnFromAnotherProgramKeepsFocusAndSelection)
+{
+    Form1 &w = open();
+    QLineEdit *amount = text("Text2");
+    ASSERT_EQ(QApplication::focusWidget(), amount);
+    typeSlowly(amount, u"12"_qs);
+    ASSERT_FALSE(amount->hasSelectedText());
+
+    ASSERT_NO_FATAL_FAILURE(focusAnotherProgram());
+    ASSERT_NO_FATAL_FAILURE(focusConsoleWindow(&w));
+
+    EXPECT_EQ(QApplication::focusWidget(), amount);
+    EXPECT_FALSE(amount->hasSelectedText()) << "the next key must not replace the amount";
+    EXPECT_EQ(amount->cursorPosition(), 2);
+    typeSlowly(amount, u",50"_qs);
+    EXPECT_EQ(amount->text(), u"12,50"_qs);
+}
+
+TEST_F(WindowFocusX11, ReturnFromTheConsolesOwnBoxFocusesTheFirstFieldSelected)
+{
+    Form1 &w = open();
+    QLineEdit *amount = text("Text2");
+    typeSlowly(amount, u"12,5"_qs);
+    // Away in another program and back first: that return is spent, and
+    // the next activation comes from the console's own box.
+    ASSERT_NO_FATAL_FAILURE(focusAnotherProgram());
+    ASSERT_NO_FATAL_FAILURE(focusConsoleWindow(&w));
+    QTest::keyClick(amount, Qt::Key_Return);
+    Form2 *box = topBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_NO_FATAL_FAILURE(focusConsoleWindow(box));   // the desktop focuses a new window
+    QTest::mouseClick(box->button(1), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(focusConsoleWindow(&w));
+
+    EXPECT_EQ(QApplication::focusWidget(), amount);
+    EXPECT_EQ(amount->selectedText(), u"12,5"_qs) << "focus to the tab's first field, its text selected";
+}
 
 // Outside a burst the desktop's composition stays: the Estonian dead acute
 // and "e" typed by hand give "é".
