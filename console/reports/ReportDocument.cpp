@@ -480,6 +480,8 @@ void BuildReportDocument(ReportTable &table, qint32 rowCount, qint16 groupColumn
         host.OpenBox(kMessageKind, ReportText::kBuildFailedPrefix + error, kErrorStyle);
         return;
     }
-    if (!host.openDocument(filePath))
-        host.OpenBox(kMessageKind, ReportText::kShowFailed, kErrorStyle);
+    // The viewer's verdict may come after the session has ended.
+    host.openDocument(filePath, [](ReportHost &later) {
+        later.OpenBox(kMessageKind, ReportText::kShowFailed, kErrorStyle);
+    });
 }
