@@ -420,6 +420,10 @@ std::string Papyrer::Private::deriveBaseFont(const std::string &name, bool bold,
 // first; a full object counter throws before anything changes.
 void Papyrer::Private::updateFonts(std::string name, bool bold, bool italic)
 {
+    // The current font follows from the three values alone; a report sets
+    // them again for every row.
+    if (name == fontName && bold == fontBold && italic == fontItalic)
+        return;
     // Fonts are told apart by the name the file gives them: two names that
     // differ only in what a PDF name cannot hold (blanks, delimiters) would
     // otherwise be two font objects of one /BaseFont.

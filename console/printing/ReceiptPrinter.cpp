@@ -78,8 +78,7 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
         return false;
     };
     // The same message with the printer's reason on a line of its own. The
-    // receipt is not retried: the approval stands, and the cashier can have
-    // it printed again.
+    // receipt is not retried here, and the approval it belongs to stands.
     const auto failed = [&](const QString &printerError) {
         if (m_openBox)
             m_openBox(MessageKind, message + u'\n' + printerError, ErrorStyle);
@@ -135,8 +134,12 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
             m_spooler.close(handle);
         }
         m_platformPrinter.printLine(CodePage::console().decode(line));
-        if (const QString error = m_platformPrinter.error(); !error.isEmpty())
+        if (const QString error = m_platformPrinter.error(); !error.isEmpty()) {
+            // Closed as the raw printer closes a failed job, so the next
+            // receipt does not land in this one's document.
+            m_platformPrinter.endDoc();
             return failed(error);
+        }
     }
 
     if (lineCount > 0) {

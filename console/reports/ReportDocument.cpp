@@ -292,8 +292,8 @@ private:
         printAt(m_doc, m_amountRightEdge - m_doc.TextWidth(amount), m_y, amount);
     }
 
-    // The sent, not-sent and reserved lines of the sums that are not 0 in whole cents, and a
-    // total unless exactly one of them stood alone.
+    // The sent, not-sent and reserved lines of the sums that are not 0 in
+    // whole cents, and a total unless exactly one of them stood alone.
     void printSums(float labelOffset, double sentSum, double notSentSum, double reservedSum,
                    const QString *const labels[4])
     {

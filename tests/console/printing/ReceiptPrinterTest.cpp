@@ -260,7 +260,7 @@ TEST_F(ReceiptPrinterTest, PlatformPrinterFailureEndsTheReceiptWithItsReason)
     EXPECT_FALSE(receipts.PrintReceipt(receiptFrame({{1, "a"}, {2, "b"}, {3, "c"}}), 12, QStringLiteral("Kviitung"),
                                        false));
     EXPECT_EQ(platform.calls, (QStringList{QStringLiteral("printer:Kviitung"), QStringLiteral("font:Courier New"),
-                                           QStringLiteral("line:a"), QStringLiteral("line:b")}));
+                                           QStringLiteral("line:a"), QStringLiteral("line:b"), QStringLiteral("end")}));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, kReceiptError + QStringLiteral("12)\nPrinter out of paper."));
 }
