@@ -5,6 +5,7 @@
 #include "WinAnsi.h"
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -45,7 +46,7 @@ enum ItemKind : uint8_t { TextKind = 1, LineKind = 2 };
 
 struct FontRecord {
     std::string resourceName;   // "F1", "F2", ...
-    std::string baseFont;       // as derived from FontName, UTF-8
+    std::string baseFont;       // as written in the file: pdfNameOf the derived name
     int32_t objectNumber;
 };
 
@@ -205,28 +206,35 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-// A base font name as a PDF name token. Blanks are left out, as a TrueType
-// font's PostScript name is formed ("Courier New" -> CourierNew); any other
-// byte that would end the token or is not printable ASCII is written #xx, so
-// no font name can break the dictionary it stands in.
-void appendPdfName(std::string &out, std::string_view utf8)
+// A base font name as a PDF name token. The file says PDF-1.0, whose names
+// are runs of regular characters: white space and the delimiters ( ) < > [ ]
+// { } / % can never stand in one, so they are left out (blanks as a TrueType
+// font's PostScript name is formed, "Courier New" -> CourierNew). Only bytes
+// that a PDF-1.0 name may hold are written #xx, as readers since PDF 1.2
+// require: '#' itself and bytes outside ! ... ~. No font name can break the
+// dictionary it stands in.
+std::string pdfNameOf(std::string_view utf8)
 {
     std::string bytes;
     papyr::appendWinAnsi(bytes, utf8);
     static constexpr char kHex[] = "0123456789ABCDEF";
+    // PDF white space (NUL, TAB, LF, FF, CR, blank), then the delimiters.
+    static constexpr char kNeverInAName[] = "\0\t\n\f\r ()<>[]{}/%";
+    const std::string_view neverInAName(kNeverInAName, sizeof kNeverInAName - 1);
+    std::string name;
     for (char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b == ' ')
+        if (neverInAName.find(ch) != std::string_view::npos)
             continue;
-        const bool delimiter = std::strchr("()<>[]{}/%#", b) != nullptr && b != 0;
-        if (b < 0x21 || b > 0x7E || delimiter) {
-            out.push_back('#');
-            out.push_back(kHex[b >> 4]);
-            out.push_back(kHex[b & 0x0F]);
+        if (b < 0x21 || b > 0x7E || b == '#') {
+            name.push_back('#');
+            name.push_back(kHex[b >> 4]);
+            name.push_back(kHex[b & 0x0F]);
         } else {
-            out.push_back(static_cast<char>(b));
+            name.push_back(ch);
         }
     }
+    return name;
 }
 
 // The bytes on their way to the file. The document is produced into buffer,
@@ -370,6 +378,12 @@ public:
     void appendPage(std::string &out, size_t index) const;
     static void appendProcSet(std::string &out);
     void buildDocument(FileOutput &output);
+    // The whole document into fd: 0, or the errno of the failure.
+    int writeDocument(int fd);
+    // Truncates and writes the file itself (a device or pipe, or a file in
+    // a folder that takes no new files); a partly written regular file is
+    // deleted. "" or the error text.
+    std::string writeInPlace(const std::string &path);
 };
 
 Papyrer::Private::Private()
@@ -406,7 +420,14 @@ std::string Papyrer::Private::deriveBaseFont(const std::string &name, bool bold,
 // first; a full object counter throws before anything changes.
 void Papyrer::Private::updateFonts(std::string name, bool bold, bool italic)
 {
-    std::string base = deriveBaseFont(name, bold, italic);
+    // The current font follows from the three values alone; a report sets
+    // them again for every row.
+    if (name == fontName && bold == fontBold && italic == fontItalic)
+        return;
+    // Fonts are told apart by the name the file gives them: two names that
+    // differ only in what a PDF name cannot hold (blanks, delimiters) would
+    // otherwise be two font objects of one /BaseFont.
+    std::string base = pdfNameOf(deriveBaseFont(name, bold, italic));
     size_t index = 0;
     while (index < fonts.size() && !equalsIgnoringCase(fonts[index].baseFont, base))
         ++index;
@@ -527,7 +548,7 @@ void Papyrer::Private::appendFont(std::string &out, size_t index) const
     out += " 0 obj\r\n<<\r\n/Type /Font\r\n/Subtype /TrueType\r\n/Name /";
     out += font.resourceName;
     out += "\r\n/BaseFont /";
-    appendPdfName(out, font.baseFont);
+    out += font.baseFont;
     out += "\r\n/Encoding /";
     out += kEncoding;
     out += "\r\n>>\r\nendobj\r\n\r\n";
@@ -904,36 +925,82 @@ void Papyrer::NewPage()
 std::string Papyrer::EndDoc()
 {
     d->page = 1;
-    const char *path = d->fileName.c_str();
-    // Only a file (or a link to one) is deleted: a device, pipe or folder
-    // that happens to carry the name is left alone.
+    const std::string &path = d->fileName;
+    if (path.empty())
+        return errorText(ENOENT);
+    // A device, pipe or folder that carries the name is written into (or
+    // fails) as it is, and never deleted or replaced.
     struct stat st {};
-    if (::lstat(path, &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
-        ::unlink(path);   // a failure shows when the file is created
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        return d->writeInPlace(path);
+
+    // The new document goes to a file of its own beside the old one, which
+    // it replaces only once it was written whole: a failed write, a full
+    // disk or a crash halfway leaves the old file as it was.
+    int fd = -1;
+    std::string temporary;
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = path + '.' + std::to_string(::getpid()) + '-' + std::to_string(counter++) + ".tmp";
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int error = errno;
+        // A folder the console may not create files in, holding a report it
+        // may overwrite: the old way, in place, is the only way left.
+        if ((error == EACCES || error == EPERM) && ::access(path.c_str(), W_OK) == 0)
+            return d->writeInPlace(path);
+        return errorText(error);
+    }
+    int error = d->writeDocument(fd);
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && errno != EINTR && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return errorText(error);
+    }
+    return {};
+}
+
+int Papyrer::Private::writeDocument(int fd)
+{
+    try {
+        FileOutput output(fd);
+        buildDocument(output);
+    } catch (const FileOutput::Failure &failure) {
+        return failure.error;
+    } catch (const std::bad_alloc &) {
+        return ENOMEM;
+    }
+    return 0;
+}
+
+std::string Papyrer::Private::writeInPlace(const std::string &path)
+{
     // O_NONBLOCK only for the open: a pipe without a reader then fails with
     // ENXIO instead of hanging the caller.
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return errorText(errno);
+    struct stat st {};
     const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     int error = 0;
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         error = errno;
-    try {
-        FileOutput output(fd);
-        if (error == 0)
-            d->buildDocument(output);
-    } catch (const FileOutput::Failure &failure) {
-        error = failure.error;
-    } catch (const std::bad_alloc &) {
-        error = ENOMEM;
-    }
+    if (error == 0)
+        error = writeDocument(fd);
     if (::close(fd) != 0 && errno != EINTR && error == 0)
         error = errno;
     if (error != 0) {
         if (regular)
-            ::unlink(path);   // a partly written file would be a damaged PDF
+            ::unlink(path.c_str());   // a partly written file would be a damaged PDF
         return errorText(error);
     }
     return {};

@@ -38,9 +38,9 @@
 // Fonts
 //   The base font written for a text is derived from FontName, FontBold and
 //   FontItalic (see FontName). The font list starts with F1 = "Arial"
-//   (object 4); every base font not yet in the list (compared without regard
-//   to ASCII case) is appended when FontName, FontBold or FontItalic is
-//   written, taking the next object number.
+//   (object 4); every base font not yet in the list (compared as written in
+//   the file, without regard to ASCII case) is appended when FontName,
+//   FontBold or FontItalic is written, taking the next object number.
 //
 // Measuring (TextWidth, TextHeight)
 //   The metrics are built in; no installed font is consulted.
@@ -207,13 +207,18 @@ public:
     // left unused (a free entry in the file) unless a font took it before.
     // Throws PapyrOverflowError, changing nothing, when Page is 32767.
     void NewPage();
-    // Writes the recorded document to FileName and sets Page to 1. An
-    // existing file (or symbolic link) of that name is deleted first; a
-    // device, pipe or folder is never deleted. Returns "" on success, else
-    // the errno in decimal + " - " + its description (strerror), e.g.
-    // "2 - No such file or directory"; after a failed write no partial file
-    // is left behind. The recorded document is kept: a second EndDoc writes
-    // the same pages again with anything added since. Never throws.
+    // Writes the recorded document to FileName and sets Page to 1. The
+    // document is written to a new file in the same folder (FileName +
+    // ".<pid>-<n>.tmp") that replaces an existing file (or symbolic link) of
+    // that name only once it was written whole and synced: after any
+    // failure the old file is left as it was and the new one is removed. A
+    // device or pipe of that name is written into, never deleted or
+    // replaced; a folder fails. Only when the folder takes no new file but
+    // the old file may be written is the old file overwritten in place (and
+    // lost if that fails). Returns "" on success, else the errno in decimal
+    // + " - " + its description (strerror), e.g. "2 - No such file or
+    // directory". The recorded document is kept: a second EndDoc writes the
+    // same pages again with anything added since. Never throws.
     std::string EndDoc();
     // Sets Page to 1. Nothing recorded is discarded.
     void KillDoc();
@@ -257,8 +262,11 @@ public:
     //   "times-roman":          "Times-Bold" / "Times-Italic" / "Times-BoldItalic"
     //   "arial":                "Arial,Bold" / "Arial,Italic" / "Arial,BoldItalic"
     //   anything else, or neither bold nor italic: name
-    // In the file, blanks are left out of a base font name and bytes that may
-    // not stand in a PDF name are written as #xx.
+    // In the file, PDF white space (blanks included) and the delimiters
+    // ( ) < > [ ] { } / % are left out of a base font name, and '#' and
+    // bytes outside ! ... ~ are written as #xx ("My (Font)#1" -> MyFont#231).
+    // Base fonts that are written alike (ASCII case aside) are one font:
+    // "Courier New" and "CourierNew" share one object.
     std::string FontName() const;
     void FontName(std::string value);
 

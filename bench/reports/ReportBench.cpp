@@ -105,7 +105,7 @@ public:
         return std::chrono::duration<double, std::milli>(m_checkpoints[n - 1] - m_start).count();
     }
     void OpenBox(quint8, const QString &text, qint32) override { m_error = text; }
-    bool openDocument(const QString &) override { return true; }
+    void openDocument(const QString &, OpenFailed) override {}
     void clearEntryFields() override {}
     void ReturnToIdle() override {}
 

@@ -3,6 +3,8 @@
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -108,6 +110,18 @@ Spooler::Handle CupsSpooler::open(const QString &destination)
     cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, destination.toUtf8().constData(), nullptr);
     if (!dest)
         return 0;
+    // A queue that is stopped (by its administrator, or by the scheduler
+    // after its printer could not be reached) or refuses jobs would take the
+    // receipt and hold it, or refuse it at the end: either way nothing comes
+    // out now, and the caller must learn it before anything is sent.
+    const char *state = cupsGetOption("printer-state", dest->num_options, dest->options);
+    const char *accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+    const bool stopped = state && std::atoi(state) == IPP_PSTATE_STOPPED;
+    const bool refusing = accepting && std::strcmp(accepting, "false") == 0;
+    if (stopped || refusing) {
+        cupsFreeDests(1, dest);
+        return 0;
+    }
     auto connection = std::make_shared<Connection>();
     connection->queue = QByteArray(dest->name);
     cupsFreeDests(1, dest);

@@ -9,6 +9,9 @@
 // Job control (Cancel-Job, Set-Job-Attributes, Get-Job-Attributes) goes over
 // libcups' default connection, so it works while a document is streaming.
 //
+// A queue that is stopped or does not accept jobs cannot be opened: a job
+// there would be held or refused, not printed.
+//
 // CUPS has no pages in a raw stream: startPage/endPage only check that a job
 // runs on the handle. There is no per-job output file either: a job asked to
 // go to a file is refused rather than sent to the device.

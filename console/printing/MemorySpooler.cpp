@@ -13,6 +13,10 @@ bool MemorySpooler::failing(Operation op)
     ++m_calls[i];
     if (m_failAlways[i])
         return true;
+    if (m_passFirst[i] > 0) {
+        --m_passFirst[i];
+        return false;
+    }
     if (m_failNext[i] > 0) {
         --m_failNext[i];
         return true;

@@ -42,6 +42,13 @@ public:
 
     // The next `times` calls of op fail.
     void failNext(Operation op, int times = 1) { m_failNext[int(op)] = times; }
+    // The next `successes` calls of op succeed, the `times` after them fail
+    // (a printer unplugged in the middle of a job).
+    void failAfter(Operation op, int successes, int times = 1)
+    {
+        m_passFirst[int(op)] = successes;
+        m_failNext[int(op)] = times;
+    }
     // Every call of op fails while on.
     void failAlways(Operation op, bool on = true) { m_failAlways[int(op)] = on; }
     // Every write takes this many bytes fewer than it is handed (never < 0).
@@ -85,6 +92,7 @@ private:
     qint32 m_nextJob = 1;
     qint64 m_shortfall = 0;
     int m_failNext[OperationCount] = {};
+    int m_passFirst[OperationCount] = {};
     bool m_failAlways[OperationCount] = {};
     int m_calls[OperationCount] = {};
 };

@@ -22,4 +22,7 @@ public:
     // Ends the document and hands it to the spooler; nothing when no line was
     // printed since the last end.
     virtual void endDoc() = 0;
+    // Why the last printLine or endDoc failed, as the printer states it;
+    // empty when it did not (or when the printer cannot tell).
+    virtual QString error() const { return {}; }
 };

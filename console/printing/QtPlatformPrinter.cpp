@@ -1,5 +1,7 @@
 #include "printing/QtPlatformPrinter.h"
 
+#include "printing/RAWPrinter.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
@@ -35,10 +37,12 @@ void QtPlatformPrinter::setFontName(const QString &fontName)
 
 void QtPlatformPrinter::printLine(const QString &line)
 {
+    m_error.clear();
     if (!m_painter) {
         m_painter = std::make_unique<QPainter>();
         if (!m_painter->begin(m_printer.get())) {
             m_painter.reset();
+            m_error = RAWPrinter::errorText(RAWPrinter::ErrStartJob);
             return;
         }
         m_painter->setFont(QFont(m_font, m_painter->device()));
@@ -56,9 +60,12 @@ void QtPlatformPrinter::printLine(const QString &line)
 
 void QtPlatformPrinter::endDoc()
 {
+    m_error.clear();
     if (!m_painter)
         return;
-    m_painter->end();
+    const bool ended = m_painter->end();
     m_painter.reset();
     m_y = 0;
+    if (!ended || m_printer->printerState() == QPrinter::Error)
+        m_error = RAWPrinter::errorText(RAWPrinter::ErrEndDoc);
 }

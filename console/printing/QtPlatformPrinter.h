@@ -25,6 +25,11 @@ public:
     void setFontName(const QString &fontName) override;
     void printLine(const QString &line) override;
     void endDoc() override;
+    // A document that cannot be begun gives RAWPrinter's "Can't Start the
+    // print job.", one that cannot be ended "Call to close doc failed.". Qt
+    // hands the finished document to CUPS without looking at the answer, so
+    // a queue that refuses it is not seen here.
+    QString error() const override { return m_error; }
 
     // The title the spooler shows for the printed documents.
     void setDocumentName(const QString &name);
@@ -34,4 +39,5 @@ private:
     std::unique_ptr<QPainter> m_painter;   // non-null while a document is begun
     QFont m_font;
     qreal m_y = 0;                         // top of the next line, device pixels
+    QString m_error;
 };

@@ -10,22 +10,6 @@ namespace {
 
 constexpr qint64 FileChunkSize = 8192;
 
-enum : qint16 {
-    ErrNone = 0,
-    ErrOpenPrinter = 2000,
-    ErrStartJob = 2001,
-    ErrStartPage = 2002,
-    ErrBytesMissing = 2003,
-    ErrCancel = 2004,
-    ErrDocumentName = 2005,
-    ErrWrite = 2006,
-    ErrReadFile = 2007,
-    ErrEndPage = 2008,
-    ErrEndDoc = 2009,
-    ErrDeviceChange = 2010,
-    ErrDeviceContext = 2011,
-};
-
 } // namespace
 
 RAWPrinter::RAWPrinter(Spooler &spooler)

@@ -38,6 +38,23 @@
 
 class RAWPrinter {
 public:
+    // The codes of Err(), as listed above.
+    enum : qint16 {
+        ErrNone = 0,
+        ErrOpenPrinter = 2000,
+        ErrStartJob = 2001,
+        ErrStartPage = 2002,
+        ErrBytesMissing = 2003,
+        ErrCancel = 2004,
+        ErrDocumentName = 2005,
+        ErrWrite = 2006,
+        ErrReadFile = 2007,
+        ErrEndPage = 2008,
+        ErrEndDoc = 2009,
+        ErrDeviceChange = 2010,
+        ErrDeviceContext = 2011,
+    };
+
     // DocumentName "Moldar - RAWPrinter"; DeviceName the spooler's default
     // destination.
     explicit RAWPrinter(Spooler &spooler);

@@ -70,13 +70,18 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
                                   const QString &printerName, bool raw)
 {
     VaroManager codec;
+    const QString message = QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=")
+                            + QString::number(receiptNumber) + QStringLiteral(")");
     const auto refuse = [&] {
-        if (m_openBox) {
-            m_openBox(MessageKind,
-                      QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=")
-                          + QString::number(receiptNumber) + QStringLiteral(")"),
-                      ErrorStyle);
-        }
+        if (m_openBox)
+            m_openBox(MessageKind, message, ErrorStyle);
+        return false;
+    };
+    // The same message with the printer's reason on a line of its own. The
+    // receipt is not retried here, and the approval it belongs to stands.
+    const auto failed = [&](const QString &printerError) {
+        if (m_openBox)
+            m_openBox(MessageKind, message + u'\n' + printerError, ErrorStyle);
         return false;
     };
 
@@ -89,9 +94,9 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
     m_platformPrinter.setCurrentPrinter(printers[index]);
 
     codec.Reset();
-    std::string message = payload.toStdString();
+    std::string frame = payload.toStdString();
     std::string remainder;
-    if (codec.ProcessMessage(message, remainder) != VaroManager::Parsed)
+    if (codec.ProcessMessage(frame, remainder) != VaroManager::Parsed)
         return refuse();
 
     const qint16 lineCount = codec.getFieldCount();
@@ -103,22 +108,49 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
         m_platformPrinter.setFontName(receiptFontName());
     }
 
+    // The first line that fails ends the receipt: the raw printer has closed
+    // its job by then, and the lines after it would go out as a job of their
+    // own, a receipt without its head.
+    bool printerChecked = raw;
     for (int k = 1; k <= lineCount; ++k) {
         const std::string field = codec.GetFieldData(qint16(k), {});
         if (field.empty())
             continue;
         const QByteArrayView line(field.data(), qsizetype(field.size()));
-        if (raw)
-            m_rawPrinter->PrintText(QByteArrayView(toReceiptPrinterBytes(line)));
-        else
-            m_platformPrinter.printLine(CodePage::console().decode(line));
+        if (raw) {
+            if (!m_rawPrinter->PrintText(QByteArrayView(toReceiptPrinterBytes(line))))
+                return failed(m_rawPrinter->Error());
+            continue;
+        }
+        // The platform's printer object hands its document to the spooler
+        // only at its end and never says whether the spooler took it: a
+        // printer the spooler cannot open (a stopped queue) is found here,
+        // before the first line.
+        if (!printerChecked) {
+            printerChecked = true;
+            const Spooler::Handle handle = m_spooler.open(printers[index]);
+            if (handle == 0)
+                return failed(RAWPrinter::errorText(RAWPrinter::ErrOpenPrinter));
+            m_spooler.close(handle);
+        }
+        m_platformPrinter.printLine(CodePage::console().decode(line));
+        if (const QString error = m_platformPrinter.error(); !error.isEmpty()) {
+            // Closed as the raw printer closes a failed job, so the next
+            // receipt does not land in this one's document.
+            m_platformPrinter.endDoc();
+            return failed(error);
+        }
     }
 
     if (lineCount > 0) {
-        if (raw)
-            m_rawPrinter->EndDoc();
-        else
+        if (raw) {
+            if (!m_rawPrinter->EndDoc())
+                return failed(m_rawPrinter->Error());
+        } else {
             m_platformPrinter.endDoc();
+            if (const QString error = m_platformPrinter.error(); !error.isEmpty())
+                return failed(error);
+        }
     }
     return true;
 }

@@ -37,9 +37,14 @@ public:
     // Prints the receipt frame on printerName (raw or through the platform
     // printer). False, with "Viga kviitungite trükkimisel. (Kviitungi
     // number=<receiptNumber>)" in an error box and nothing printed, when the
-    // printer is not in the spooler's list or the frame does not parse. True
-    // otherwise, whatever the printer made of it: failures of the raw printer
-    // are left in RawPrinter()->Err() and not shown.
+    // printer is not in the spooler's list or the frame does not parse.
+    // False, with the same text and on a second line the printer's reason
+    // (RAWPrinter::Error(), the platform printer's error(), or " Can't Open
+    // the printer device." for a printer the spooler cannot open on the
+    // platform path), when the printer fails: one box per receipt, and the
+    // receipt ends at the failed line (a raw job is closed by RAWPrinter
+    // itself; the rest never goes out as a job of its own). True when every
+    // line was handed to the printer.
     bool PrintReceipt(const QByteArray &payload, qint32 receiptNumber, const QString &printerName,
                       bool raw);
 

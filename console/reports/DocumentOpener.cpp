@@ -1,6 +1,9 @@
 #include "reports/DocumentOpener.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QMetaObject>
+#include <QObject>
 #include <QProcess>
 #include <QtGlobal>
 
@@ -65,13 +68,41 @@ QStringList DocumentOpenerCommand(const QString &path)
     return command;
 }
 
-bool OpenDocument(const QString &path)
+bool OpenDocument(const QString &path, QObject *context, std::function<void()> failed)
 {
     if (!QFileInfo(path).isFile())
         return false;
     QStringList command = DocumentOpenerCommand(path);
-    if (command.isEmpty())
+    if (command.isEmpty() || command.first().isEmpty())   // '' names no program
         return false;
-    const QString program = command.takeFirst();
-    return QProcess::startDetached(program, command);
+
+    auto *opener = new QProcess(context);
+    opener->setProgram(command.takeFirst());
+    opener->setArguments(command);
+    opener->setProcessChannelMode(QProcess::ForwardedChannels);
+    opener->setStandardInputFile(QProcess::nullDevice());
+
+    // Queued, so failed never runs inside this call even when the start
+    // failure is known at once. A program that cannot be started reports
+    // only errorOccurred (FailedToStart), one that ran only finished (a crash
+    // comes as both, errorOccurred with Crashed), so each opener fails once.
+    QObject *receiver = context ? context : QCoreApplication::instance();
+    const auto fail = [receiver, failed = std::move(failed)] {
+        if (failed && receiver)
+            QMetaObject::invokeMethod(receiver, failed, Qt::QueuedConnection);
+    };
+    QObject::connect(opener, &QProcess::errorOccurred, opener, [opener, fail](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        fail();
+        opener->deleteLater();
+    });
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [opener, fail](int exitCode, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || exitCode != 0)
+                             fail();
+                         opener->deleteLater();
+                     });
+    opener->start();
+    return true;
 }

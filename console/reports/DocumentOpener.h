@@ -4,14 +4,20 @@
 // The command line is split as a POSIX shell splits words (SplitCommandLine)
 // and the file's path is appended as one more argument.
 //
-// The program is started detached: the console does not wait for the viewer.
-// True when the file exists and the program could be started; false for a
-// missing file, an empty command line or a program that cannot be started.
+// The opener runs as a child of the console, which does not wait for it but
+// reads its exit status when it ends: xdg-open exits 0 once a viewer has the
+// file, and 3 or 4 (not found, action failed) when no program handles PDF
+// files, so only the status tells the cashier whether the report is shown.
+// The opener's output goes to the console's own.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+
+#include <functional>
+
+class QObject;
 
 inline constexpr const char *kPdfOpenerVariable = "TELLAR_PDF_OPENER";
 
@@ -26,4 +32,12 @@ QStringList SplitCommandLine(QStringView commandLine);
 // the command line holds no program.
 QStringList DocumentOpenerCommand(const QString &path);
 
-bool OpenDocument(const QString &path);
+// Starts the opener for path and returns at once. False, and failed is not
+// called, for a missing file (or a folder) and for a command line without a
+// program. Otherwise true, and failed runs once, later, on this thread's
+// event loop, when the program cannot be started, ends by a signal or exits
+// with a status other than 0. The opener is a child of context: failed never
+// runs once context is gone, and an opener still running then is ended (a
+// viewer it started keeps running). A null context leaves the opener to the
+// application object until it ends.
+bool OpenDocument(const QString &path, QObject *context, std::function<void()> failed);

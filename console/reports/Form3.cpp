@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "reports/ReportRequester.h"
+#include "reports/ReportTexts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -97,12 +98,17 @@ QStringList Form3::groupingItems()
 
 void Form3::Command1_Click()
 {
-    hide();
     const QDate from = DTPicker1->date();
     const QDate to = DTPicker2->date();
     const qint16 group = qint16(Combo1->currentIndex());
     const quint8 onlyApproved = Check1->isChecked() ? 1 : 0;
-    m_requester.PrepareReport(from, to, group, onlyApproved);
+    // Refused while another session runs: the cashier is told, and the
+    // dialog stays open with the choice to try again.
+    if (m_requester.PrepareReport(from, to, group, onlyApproved) == ReportRequester::Outcome::SessionRunning) {
+        m_requester.OpenBox(0, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
+        return;
+    }
+    hide();
 }
 
 void Form3::Command2_Click()

@@ -1,6 +1,8 @@
 // Form3, "Aruanne": the report request. The cashier picks the period, a
-// grouping and whether only approved transactions are listed; "OK" hides
-// the dialog and hands the choice to ReportRequester::PrepareReport.
+// grouping and whether only approved transactions are listed; "OK" hands the
+// choice to ReportRequester::PrepareReport and hides the dialog, unless
+// another session runs: then "Eelmine toiming on veel pooleli." (kind 0,
+// style 48) and the dialog stays open.
 //
 // Modeless and without an owner window. Created once per run and only
 // hidden afterwards, so a later show keeps the values of the last use. A

@@ -1,6 +1,7 @@
 #include "reports/Form4.h"
 
 #include "reports/ReportRequester.h"
+#include "reports/ReportTexts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -50,11 +51,18 @@ QStringList Form4::operationItems()
 
 void Form4::Command1_Click()
 {
-    hide();
     const int position = Combo1->currentIndex();
-    if (position < 0 || position > 2)
+    if (position < 0 || position > 2) {
+        hide();
         return;
-    m_requester.PreparePOSCommand(quint8(position));
+    }
+    // Refused while another session runs: the cashier is told, and the
+    // dialog stays open with the choice to try again.
+    if (m_requester.PreparePOSCommand(quint8(position)) == ReportRequester::Outcome::SessionRunning) {
+        m_requester.OpenBox(0, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
+        return;
+    }
+    hide();
 }
 
 void Form4::Command2_Click()

@@ -1,6 +1,8 @@
 // Form4, "Eritoimingud": one of the three special operations of the payment
-// server. "OK" hides the dialog and calls ReportRequester::PreparePOSCommand
-// with the list position as the command byte (0, 1 or 2).
+// server. "OK" calls ReportRequester::PreparePOSCommand with the list
+// position as the command byte (0, 1 or 2) and hides the dialog, unless
+// another session runs: then "Eelmine toiming on veel pooleli." (kind 0,
+// style 48) and the dialog stays open.
 //
 // Modeless and without an owner window; created once per run, only hidden
 // afterwards, so later shows keep the last selection.

@@ -81,6 +81,18 @@ QString shown(const QByteArray &cell)
     return CodePage::console().decode(cell);
 }
 
+// A sum as the report shows and judges it: rounded to whole cents as
+// FormatAmount rounds. Adding amounts leaves residues (0.3 - 0.1 - 0.2 is
+// -2.8e-17) that stand for zero: compared raw they would print "-0.00" as a
+// sum line of their own and take the total line's place.
+double roundedToCents(double sum)
+{
+    const double cents = RoundToStep(std::fabs(sum) * 100, 1);
+    if (cents == 0)
+        return 0;
+    return std::copysign(cents / 100, sum);
+}
+
 // The whole-number percentage of the progress text, halves to even.
 int percentOf(qint32 done, qint32 total)
 {
@@ -280,11 +292,14 @@ private:
         printAt(m_doc, m_amountRightEdge - m_doc.TextWidth(amount), m_y, amount);
     }
 
-    // The sent, not-sent and reserved lines of the sums that are not 0, and a
-    // total unless exactly one of them stood alone.
-    void printSums(float labelOffset, double sent, double notSent, double reserved,
+    // The sent, not-sent and reserved lines of the sums that are not 0 in
+    // whole cents, and a total unless exactly one of them stood alone.
+    void printSums(float labelOffset, double sentSum, double notSentSum, double reservedSum,
                    const QString *const labels[4])
     {
+        const double sent = roundedToCents(sentSum);
+        const double notSent = roundedToCents(notSentSum);
+        const double reserved = roundedToCents(reservedSum);
         int shownLines = 0;
         if (sent != 0) {
             shownLines = 1;
@@ -302,7 +317,7 @@ private:
         }
         if (shownLines != 1) {
             advance(G::kLineStep);
-            printSumLine(labelOffset, *labels[3], reserved + sent + notSent);
+            printSumLine(labelOffset, *labels[3], roundedToCents(reservedSum + sentSum + notSentSum));
         }
     }
 
@@ -465,6 +480,8 @@ void BuildReportDocument(ReportTable &table, qint32 rowCount, qint16 groupColumn
         host.OpenBox(kMessageKind, ReportText::kBuildFailedPrefix + error, kErrorStyle);
         return;
     }
-    if (!host.openDocument(filePath))
-        host.OpenBox(kMessageKind, ReportText::kShowFailed, kErrorStyle);
+    // The viewer's verdict may come after the session has ended.
+    host.openDocument(filePath, [](ReportHost &later) {
+        later.OpenBox(kMessageKind, ReportText::kShowFailed, kErrorStyle);
+    });
 }

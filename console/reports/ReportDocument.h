@@ -98,8 +98,10 @@ struct ReportDocumentOptions {
 
 // Lays the table out, saves it and opens it (host.openDocument), with the
 // checkpoints in the transaction log and the progress in the status line.
-// A writer error shows "Aruanne koostamine ebaõnnestus: " + its text, a
-// viewer that cannot be started "Aruande kuvamine ebaõnnestus.". Never
-// throws; the caller ends the session in every case.
+// A writer error shows "Aruanne koostamine ebaõnnestus: " + its text and
+// leaves the file of the last report as it was; a viewer that cannot be
+// started or reports failure when it ends shows "Aruande kuvamine
+// ebaõnnestus." (that may come after the session has ended). Never throws;
+// the caller ends the session in every case.
 void BuildReportDocument(ReportTable &table, qint32 rowCount, qint16 groupColumn, ReportHost &host,
                          const ReportDocumentOptions &options = {});

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 class ReportHost {
 public:
     virtual ~ReportHost() = default;
@@ -35,9 +37,14 @@ public:
     // A prompt of the box stack; the report shows kind 0, style 16.
     virtual void OpenBox(quint8 kind, const QString &text, qint32 style) = 0;
 
-    // Opens the saved report for the cashier; true when it could be handed
-    // to a viewer (see OpenDocument).
-    virtual bool openDocument(const QString &path) = 0;
+    // Hands the saved report to a viewer (see OpenDocument) without waiting
+    // for it. When the viewer cannot be had (a missing file, a program that
+    // cannot be started, one that exits reporting failure) failed runs once:
+    // at once or later, on the user-interface thread, with a host to use
+    // then; this one may be gone by that time, so failed keeps no reference
+    // to it. A console that has ended calls nothing.
+    using OpenFailed = std::function<void(ReportHost &host)>;
+    virtual void openDocument(const QString &path, OpenFailed failed) = 0;
 
     // The entry fields of the transaction tabs and savedAmountText emptied.
     virtual void clearEntryFields() = 0;

@@ -18,6 +18,11 @@ inline const QString kBuildFailedPrefix = QStringLiteral("Aruanne koostamine eba
 inline const QString kAnswerRejected = QStringLiteral("maksesüsteemi vastus on vigane.");
 inline const QString kShowFailed = QStringLiteral("Aruande kuvamine ebaõnnestus.");
 
+// A report or special command asked for while another session runs (kind 0,
+// style 48: warning icon, "OK"); the dialog stays open.
+inline const QString kPreviousRunning = QStringLiteral("Eelmine toiming on veel pooleli.");
+inline constexpr qint32 kPreviousRunningStyle = 48;
+
 // Document.
 inline const QString kTitle = QStringLiteral("Maksetehingute aruanne");
 inline const QString kLegend = QStringLiteral("E - Jootraha lisatud, T - Tühistamine, B - Broneering");

@@ -29,6 +29,17 @@ void SessionReportHost::setStatusLine(const QString &text) { m_window.setStatusL
 void SessionReportHost::processEvents() { m_window.processEvents(); }
 void SessionReportHost::LogEvent(const QString &text) { m_session.LogEvent(text); }
 void SessionReportHost::OpenBox(quint8 kind, const QString &text, qint32 style) { m_window.OpenBox(kind, text, style); }
-bool SessionReportHost::openDocument(const QString &path) { return OpenDocument(path); }
+void SessionReportHost::openDocument(const QString &path, OpenFailed failed)
+{
+    // The window owns the session, so while the session lives both do.
+    PaymentSession *session = &m_session;
+    SessionHost *window = &m_window;
+    const auto later = [session, window, failed] {
+        SessionReportHost host(*session, *window);
+        failed(host);
+    };
+    if (!OpenDocument(path, session, later))
+        failed(*this);
+}
 void SessionReportHost::clearEntryFields() { m_window.clearEntryFields(); }
 void SessionReportHost::ReturnToIdle() { m_session.ReturnToIdle(); }

@@ -26,8 +26,10 @@ public:
     void processEvents() override;
     void LogEvent(const QString &text) override;
     void OpenBox(quint8 kind, const QString &text, qint32 style) override;
-    // OpenDocument (DocumentOpener.h).
-    bool openDocument(const QString &path) override;
+    // OpenDocument (DocumentOpener.h) with the session as the context: a
+    // failure the opener reports later reaches a host made anew of the same
+    // session and window.
+    void openDocument(const QString &path, OpenFailed failed) override;
     void clearEntryFields() override;
     void ReturnToIdle() override;
 

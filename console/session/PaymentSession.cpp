@@ -257,24 +257,26 @@ void PaymentSession::ReturnToIdle()
     d->ending = false;
 }
 
-void PaymentSession::PreparePOSCommand(quint8 commandId)
+bool PaymentSession::PreparePOSCommand(quint8 commandId)
 {
     if (SessionState != Idle || d->ending)
-        return;   // see BeginSession: the running session keeps its state
+        return false;   // see BeginSession: the running session keeps its state
     PendingPosCommand = commandId;
     BeginSession();
+    return true;
 }
 
-void PaymentSession::PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved)
+bool PaymentSession::PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved)
 {
     if (SessionState != Idle || d->ending)
-        return;
+        return false;
     ReportFromStamp = FormatDateYYMMDD(from).toLatin1() + "000000";
     ReportToStamp = FormatDateYYMMDD(to).toLatin1() + "235959";
     ReportOnlyApproved = onlyApproved != 0 ? 1 : 0;
     ReportGroup = groupCodeOfListPosition(group);
     ReportPending = true;
     BeginSession();
+    return true;
 }
 
 // --- Requests -----------------------------------------------------------------

@@ -103,11 +103,13 @@ public:
     void ReturnToIdle();
 
     // PreparePOSCommand: PendingPosCommand = commandId, then BeginSession.
-    void PreparePOSCommand(quint8 commandId);
+    // False, with nothing changed, while a session runs (or is ending).
+    bool PreparePOSCommand(quint8 commandId);
     // PrepareReport stores the request and begins the session; the caller
     // (the window) checks for an open keystroke burst first. group is the
-    // report dialog's list position; ReportGroup gets its group code.
-    void PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved);
+    // report dialog's list position; ReportGroup gets its group code. False,
+    // with nothing stored, while a session runs (or is ending).
+    bool PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved);
 
     // The cancel button "Loobu": "0005" unless CancelLocked; nothing in Idle.
     void SendAbort();

@@ -368,17 +368,18 @@ void Form1::ApplyProgramMode()
     ShowTabFrame();
 }
 
-void Form1::PreparePOSCommand(quint8 CommandID)
+ReportRequester::Outcome Form1::PreparePOSCommand(quint8 CommandID)
 {
-    m_session->PreparePOSCommand(CommandID);
+    return m_session->PreparePOSCommand(CommandID) ? Outcome::Started : Outcome::SessionRunning;
 }
 
-void Form1::PrepareReport(const QDate &ReportFrom, const QDate &ReportTo, qint16 ReportGroup,
-                          quint8 ReportOnlyApproved)
+ReportRequester::Outcome Form1::PrepareReport(const QDate &ReportFrom, const QDate &ReportTo, qint16 ReportGroup,
+                                              quint8 ReportOnlyApproved)
 {
     if (m_swipe->isBurstOpen())
-        return;
-    m_session->PrepareReport(ReportFrom, ReportTo, ReportGroup, ReportOnlyApproved);
+        return Outcome::DroppedInBurst;
+    return m_session->PrepareReport(ReportFrom, ReportTo, ReportGroup, ReportOnlyApproved) ? Outcome::Started
+                                                                                          : Outcome::SessionRunning;
 }
 
 void Form1::ButtonResponse(quint8 ButtonCode)

@@ -71,10 +71,10 @@ public:
 
     // --- Public operations of the window (called by the dialogs) ----------
     void ApplyProgramMode();
-    void PreparePOSCommand(quint8 CommandID) override;
+    Outcome PreparePOSCommand(quint8 CommandID) override;
     // Does nothing while a keystroke burst is being timed.
-    void PrepareReport(const QDate &ReportFrom, const QDate &ReportTo, qint16 ReportGroup,
-                       quint8 ReportOnlyApproved) override;
+    Outcome PrepareReport(const QDate &ReportFrom, const QDate &ReportTo, qint16 ReportGroup,
+                          quint8 ReportOnlyApproved) override;
     void ButtonResponse(quint8 ButtonCode) override;
     void InputResponse(quint8 ButtonCode, const QString &Text) override;
     static bool GetAmount(const QString &AmountString, double &ResultAmount);

@@ -11,6 +11,9 @@
 #include <cstring>
 #include <functional>
 #include <cctype>
+#include <csignal>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -34,6 +37,56 @@ std::string bodyOf(const std::string &file, int number)
     std::string body = streamBody(file, number, &problem);
     EXPECT_EQ(problem, "");
     return body;
+}
+
+// The names in a folder, "." and ".." left out.
+std::set<std::string> namesIn(const std::string &folder)
+{
+    std::set<std::string> names;
+    if (DIR *dir = ::opendir(folder.c_str())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.insert(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+// While it lives, no file of this process may grow past `bytes`: a write
+// beyond fails with EFBIG (the signal that would come with it is ignored),
+// as on a full disk, for root too.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    bool active() const { return m_active; }
+
+private:
+    rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_active = false;
+};
+
+// A document of about 20 kB.
+void fillPages(Papyrer &pdf)
+{
+    for (int i = 0; i < 400; ++i)
+        pdf.PrintText("A line of the report " + std::to_string(i));
 }
 
 TEST(PapyrerFile, NewObjectWritesOneEmptyPageAndTheArialFont)
@@ -396,6 +449,89 @@ TEST(PapyrerFile, ExistingFileIsReplacedNotOverwrittenInPlace)
     const std::string file = writeAndCheck(pdf, path);
     EXPECT_LT(file.size(), 100000u);
     EXPECT_EQ(file.find('~'), std::string::npos);
+}
+
+TEST(PapyrerFile, FontNamesWithDelimitersGiveASoundFileWithOneFontPerName)
+{
+    TempDir dir;
+    Papyrer pdf = inPoints();
+    for (const char *name : {"My (Font)/1", "MyFont1", "Hash#Font", "P\xC3\xA4rnu Sans"}) {
+        pdf.FontName(name);
+        pdf.PrintText(std::string("in ") + name);
+    }
+    const std::string file = writeAndCheck(pdf, dir.file("fonts.pdf"));
+    EXPECT_EQ(countOf(file, "/BaseFont /MyFont1\r\n"), 1u);
+    EXPECT_EQ(countOf(file, "/BaseFont /Hash#23Font\r\n"), 1u);
+    EXPECT_EQ(countOf(file, "/BaseFont /P#E4rnuSans\r\n"), 1u);
+    EXPECT_EQ(countOf(file, "/Type /Font\r\n"), 4u);   // Arial and the three
+    const CommandResult fonts = runCommand("pdffonts '" + dir.file("fonts.pdf") + "'");
+    EXPECT_EQ(fonts.exitStatus, 0) << fonts.output;
+    EXPECT_NE(fonts.output.find("MyFont1 "), std::string::npos) << fonts.output;
+    EXPECT_NE(fonts.output.find("Hash#Font "), std::string::npos) << fonts.output;
+}
+
+TEST(PapyrerFile, NoTemporaryFileStaysBesideTheWrittenFile)
+{
+    TempDir dir;
+    writeFile(dir.file("Report.pdf"), "old");
+    Papyrer pdf;
+    fillPages(pdf);
+    writeAndCheck(pdf, dir.file("Report.pdf"));
+    writeAndCheck(pdf, dir.file("Report.pdf"));
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"Report.pdf"});
+}
+
+TEST(PapyrerFile, SymbolicLinkIsReplacedAndItsTargetKept)
+{
+    TempDir dir;
+    writeFile(dir.file("target.pdf"), "target");
+    ASSERT_EQ(::symlink(dir.file("target.pdf").c_str(), dir.file("Report.pdf").c_str()), 0);
+    Papyrer pdf;
+    writeAndCheck(pdf, dir.file("Report.pdf"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.file("Report.pdf").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(readFile(dir.file("target.pdf")), "target");
+}
+
+TEST(PapyrerFileErrors, FailedWriteLeavesTheOldFileAsItWas)
+{
+    TempDir dir;
+    const std::string path = dir.file("Report.pdf");
+    Papyrer old = inPoints();
+    old.PrintText("the report of yesterday");
+    const std::string oldFile = writeAndCheck(old, path);
+
+    Papyrer pdf;
+    fillPages(pdf);
+    pdf.FileName(path);
+    std::string result;
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.active());
+        result = pdf.EndDoc();
+    }
+    EXPECT_EQ(result, std::to_string(EFBIG) + " - " + std::strerror(EFBIG));
+    EXPECT_EQ(readFile(path), oldFile) << "the old file was damaged or removed";
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"Report.pdf"}) << "the part written stayed behind";
+    EXPECT_EQ(pdf.Page(), 1);
+}
+
+TEST(PapyrerFileErrors, FolderThatTakesNoNewFileWritesTheOldFileInPlace)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may create files in any folder";
+    TempDir dir;
+    const std::string folder = dir.file("locked");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    const std::string path = folder + "/Report.pdf";
+    writeFile(path, "old");
+    ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
+    Papyrer pdf;
+    const std::string file = writeAndCheck(pdf, path);
+    EXPECT_EQ(file.rfind("%PDF-1.0", 0), 0u);
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_EQ(namesIn(folder), std::set<std::string>{"Report.pdf"});
 }
 
 TEST(PapyrerFileErrors, EndDocReportsNumberAndDescriptionAndLeavesNoFile)

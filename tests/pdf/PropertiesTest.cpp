@@ -275,9 +275,10 @@ TEST(PapyrerFonts, BaseFontNameCannotBreakTheFontDictionary)
     } rows[] = {
         {"Courier New", "CourierNew"},
         {"Times New Roman", "TimesNewRoman"},
-        {"My(Font)/x", "My#28Font#29#2Fx"},
-        {"Per%cent#", "Per#25cent#23"},
         {"Pärnu", "P#E4rnu"},
+        {"Per#cent", "Per#23cent"},
+        {"Del\x7F", "Del#7F"},
+        {"Bell\x07", "Bell#07"},
     };
     for (const Row &row : rows) {
         Papyrer pdf;
@@ -285,6 +286,46 @@ TEST(PapyrerFonts, BaseFontNameCannotBreakTheFontDictionary)
         EXPECT_EQ(baseFontOf(pdf, 1), row.written) << row.name;
         EXPECT_EQ(pdf.FontName(), row.name);
     }
+}
+
+// PDF 1.0 has no #xx escape, and no name of any version may hold white space
+// or a delimiter: such bytes are left out, as blanks are, instead of being
+// written as escapes a PDF-1.0 reader would take literally.
+TEST(PapyrerFonts, DelimitersAndWhiteSpaceInFontNameAreLeftOutNotEscaped)
+{
+    struct Row {
+        const char *name;
+        const char *written;
+    } rows[] = {
+        {"My(Font)/x", "MyFontx"},
+        {"Per%cent", "Percent"},
+        {"<a>[b]{c}", "abc"},
+        {"Tab\tLine\nFeed\fReturn\r", "TabLineFeedReturn"},
+    };
+    for (const Row &row : rows) {
+        Papyrer pdf;
+        pdf.FontName(row.name);
+        EXPECT_EQ(baseFontOf(pdf, 1), row.written) << row.name;
+        EXPECT_EQ(pdf.FontName(), row.name);
+    }
+}
+
+TEST(PapyrerFonts, FontNamesDifferingOnlyInBlanksShareOneFontObject)
+{
+    Papyrer pdf;
+    pdf.FontName("Courier New");   // F2, object 8
+    pdf.PrintText("a");
+    pdf.FontName("CourierNew");
+    pdf.PrintText("b");
+    pdf.FontName("Courier  New ");
+    pdf.PrintText("c");
+    pdf.FontName("Courier(New)");  // a delimiter, left out as well
+    pdf.PrintText("d");
+    EXPECT_EQ(baseFontOf(pdf, 1), "CourierNew");
+    EXPECT_THROW(pdf.GenerateFont(2), std::out_of_range) << "a second CourierNew font object";
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NE(pdf.GenerateText(i).find("/F2 12 Tf"), std::string::npos) << i;
+    EXPECT_EQ(pdf.FontName(), "Courier(New)");
 }
 
 } // namespace

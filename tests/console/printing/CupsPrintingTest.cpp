@@ -74,6 +74,15 @@ protected:
             std::cerr << "-- cupsd error_log:\n" << server->log().right(6000).toStdString() << '\n';
     }
 
+    // New jobs of the queue wait, held, until released (a stopped queue
+    // cannot be opened at all).
+    bool holdJobs(bool on)
+    {
+        return server->runTool({QStringLiteral("lpadmin"), QStringLiteral("-p"), queue, QStringLiteral("-o"),
+                                on ? QStringLiteral("job-hold-until-default=indefinite")
+                                   : QStringLiteral("job-hold-until-default=no-hold")});
+    }
+
     static CupsTestServer *server;
     PrinterListener listener;
     QString queue;
@@ -138,7 +147,7 @@ TEST_F(CupsPrintingTest, PrinterNameDifferingInLetterCaseIsNotFound)
     EXPECT_TRUE(server->jobIds(queue).empty());
 }
 
-TEST_F(CupsPrintingTest, ListedPrinterThatCannotBeOpenedGives2000PerLine)
+TEST_F(CupsPrintingTest, ListedPrinterThatCannotBeOpenedShowsTheErrorOnceAndStops)
 {
     // The printer list was read while the queue existed; then the queue went
     // away on the server: it is listed but can no longer be opened.
@@ -148,11 +157,46 @@ TEST_F(CupsPrintingTest, ListedPrinterThatCannotBeOpenedGives2000PerLine)
         << server->lastToolOutput().toStdString();
 
     const QByteArray frame = receiptFrame({{1, "a"}, {2, ""}, {3, "b"}, {4, "c"}});
-    EXPECT_TRUE(receipts.PrintReceipt(frame, 5, queue, true));
-    EXPECT_EQ(spooler.opens, 3);
+    EXPECT_FALSE(receipts.PrintReceipt(frame, 5, queue, true));
+    EXPECT_EQ(spooler.opens, 1);
     EXPECT_EQ(receipts.RawPrinter()->Err(), 2000);
-    EXPECT_TRUE(boxes.empty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=5)\n"
+                                            " Can't Open the printer device."));
     EXPECT_TRUE(listener.documents().empty());
+}
+
+// A stopped queue took the receipt and held it: nothing came out, nobody
+// was told, and it printed whenever someone restarted the queue.
+TEST_F(CupsPrintingTest, StoppedQueueShowsTheErrorOnceAndTakesNoJob)
+{
+    ASSERT_TRUE(server->runTool({QStringLiteral("cupsdisable"), queue})) << server->lastToolOutput().toStdString();
+    const QByteArray frame = receiptFrame({{1, "a"}, {2, "b"}, {3, "c"}});
+    EXPECT_FALSE(receipts.PrintReceipt(frame, 2024, queue, true));
+    EXPECT_EQ(spooler.opens, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, 0);
+    EXPECT_EQ(boxes[0].style, 16);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=2024)\n"
+                                            " Can't Open the printer device."));
+    EXPECT_TRUE(server->jobIds(queue).empty());
+
+    // Running again, the queue prints the next receipt without a word.
+    ASSERT_TRUE(server->runTool({QStringLiteral("cupsenable"), queue})) << server->lastToolOutput().toStdString();
+    EXPECT_TRUE(receipts.PrintReceipt(receiptFrame({{1, "next"}}), 2025, queue, true));
+    EXPECT_EQ(boxes.size(), 1u);
+    ASSERT_TRUE(listener.waitForDocuments(1, 15s));
+    EXPECT_EQ(listener.documents(), std::vector<QByteArray>{QByteArray("next")});
+}
+
+TEST_F(CupsPrintingTest, QueueRefusingJobsShowsTheErrorOnce)
+{
+    ASSERT_TRUE(server->runTool({QStringLiteral("cupsreject"), queue})) << server->lastToolOutput().toStdString();
+    EXPECT_FALSE(receipts.PrintReceipt(receiptFrame({{1, "a"}, {2, "b"}}), 7, queue, true));
+    EXPECT_EQ(spooler.opens, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=7)\n")));
+    EXPECT_TRUE(server->jobIds(queue).empty());
 }
 
 TEST_F(CupsPrintingTest, UnknownPrinterGives2000)
@@ -163,9 +207,9 @@ TEST_F(CupsPrintingTest, UnknownPrinterGives2000)
     EXPECT_EQ(printer.Err(), 2000);
 }
 
-TEST_F(CupsPrintingTest, CancellingJobOnHeldQueueRemovesIt)
+TEST_F(CupsPrintingTest, CancellingHeldJobRemovesIt)
 {
-    ASSERT_TRUE(server->runTool({QStringLiteral("cupsdisable"), queue})) << server->lastToolOutput().toStdString();
+    ASSERT_TRUE(holdJobs(true)) << server->lastToolOutput().toStdString();
     RAWPrinter printer(spooler);
     printer.DeviceName(queue);
     ASSERT_TRUE(printer.PrintText(QByteArrayView("never printed")));
@@ -179,8 +223,8 @@ TEST_F(CupsPrintingTest, CancellingJobOnHeldQueueRemovesIt)
     EXPECT_TRUE(server->activeJobIds(queue).empty());
     EXPECT_EQ(server->job(jobId).state, JobCancelled);
 
-    // Once the queue runs again only the next job arrives.
-    ASSERT_TRUE(server->runTool({QStringLiteral("cupsenable"), queue})) << server->lastToolOutput().toStdString();
+    // Once jobs are no longer held only the next job arrives.
+    ASSERT_TRUE(holdJobs(false)) << server->lastToolOutput().toStdString();
     ASSERT_TRUE(printer.PrintText(QByteArrayView("after")));
     ASSERT_TRUE(printer.EndDoc());
     ASSERT_TRUE(listener.waitForDocuments(1, 15s));
@@ -190,7 +234,7 @@ TEST_F(CupsPrintingTest, CancellingJobOnHeldQueueRemovesIt)
 
 TEST_F(CupsPrintingTest, PriorityIsClampedAndMappedOnServer)
 {
-    ASSERT_TRUE(server->runTool({QStringLiteral("cupsdisable"), queue})) << server->lastToolOutput().toStdString();
+    ASSERT_TRUE(holdJobs(true)) << server->lastToolOutput().toStdString();
     RAWPrinter printer(spooler);
     printer.DeviceName(queue);
     ASSERT_TRUE(printer.NewDoc());
@@ -209,7 +253,7 @@ TEST_F(CupsPrintingTest, PriorityIsClampedAndMappedOnServer)
 
 TEST_F(CupsPrintingTest, DocumentNameDuringJobRenamesJobOnServer)
 {
-    ASSERT_TRUE(server->runTool({QStringLiteral("cupsdisable"), queue})) << server->lastToolOutput().toStdString();
+    ASSERT_TRUE(holdJobs(true)) << server->lastToolOutput().toStdString();
     RAWPrinter printer(spooler);
     printer.DeviceName(queue);
     ASSERT_TRUE(printer.NewDoc(QStringLiteral("Kviitung 1")));

@@ -88,6 +88,30 @@ TEST(QtReceiptPrinting, ReceiptThroughQtPrinterArrivesAsDocumentWithItsLines)
     EXPECT_EQ(found, expected) << text.toStdString();
 }
 
+// Qt's printer hands a finished document to CUPS without reading the answer:
+// on a stopped queue the receipt was held there and nobody was told.
+TEST(QtReceiptPrinting, StoppedQueueShowsTheErrorAndQtPrintsNothing)
+{
+    CupsTestServer server;
+    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+    PrinterListener listener;
+    const QString queue = QStringLiteral("Seisatud");
+    ASSERT_TRUE(server.addRawQueue(queue, listener.deviceUri())) << server.lastToolOutput().toStdString();
+    ASSERT_TRUE(server.runTool({QStringLiteral("cupsdisable"), queue})) << server.lastToolOutput().toStdString();
+
+    CupsSpooler spooler;
+    QtPlatformPrinter platform;
+    std::vector<OpenedBox> boxes;
+    ReceiptPrinter receipts(spooler, platform,
+                            [&](int kind, const QString &text, int style) { boxes.push_back({kind, text, style}); });
+    EXPECT_FALSE(receipts.PrintReceipt(receiptFrame({{1, "Kokku: 2.40 EUR"}}), 32, queue, false));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].style, 16);
+    EXPECT_EQ(boxes[0].text,
+              QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=32)\n Can't Open the printer device."));
+    EXPECT_TRUE(server.jobIds(queue).empty());
+}
+
 } // namespace
 
 int main(int argc, char **argv)

@@ -224,6 +224,27 @@ TEST_F(ReceiptEndToEnd, PrinterNamedInOtherLetterCaseShowsErrorAndPaymentStaysAp
     w.CloseAllBoxes();
 }
 
+// The receipt printer's queue was stopped: the receipt was held there
+// without a word to the cashier.
+TEST_F(ReceiptEndToEnd, StoppedReceiptQueueShowsTheErrorAndThePaymentStaysApproved)
+{
+    ASSERT_TRUE(cups->runTool({QStringLiteral("cupsdisable"), queue})) << cups->lastToolOutput().toStdString();
+    provision(queue, true);
+    Form1 &w = open();
+    payBySwipe(w);   // the status line says approved, with the receipt number
+
+    ASSERT_EQ(boxStack().boxCount(), 1) << "one message for the receipt";
+    auto *box = dynamic_cast<Form2 *>(boxStack().topBox());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->boxType(), 0);
+    EXPECT_EQ(box->findChild<QLabel *>(QStringLiteral("Label1"))->text(),
+              QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=123)\n Can't Open the printer device."));
+    EXPECT_EQ(text("Text10")->text(), QStringLiteral("Toiming on teostatud. Kviitungi number: 123"));
+    EXPECT_TRUE(cups->jobIds(queue).empty());
+    EXPECT_TRUE(listener.documents().empty());
+    w.CloseAllBoxes();
+}
+
 TEST_F(ReceiptEndToEnd, ApprovedPaymentPrintsReceiptThroughQtPrinterAsDocumentWithItsLines)
 {
     provision(queue, false);

@@ -161,16 +161,116 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFrameRow{"BadCheckByte", withWrongCheckByte(receiptFrame({{1, "line"}}))}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(ReceiptPrinterTest, ListedPrinterThatCannotBeOpenedGives2000PerLineAndReturnsTrue)
+const QString kReceiptError = QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=");
+
+// Silent before, and every later line tried the printer again.
+TEST_F(ReceiptPrinterTest, ListedPrinterThatCannotBeOpenedShowsTheErrorOnceAndStops)
 {
     spooler.failAlways(Op::Open);
     const QByteArray frame = receiptFrame({{1, "a"}, {2, ""}, {3, "b"}, {4, "c"}});
-    EXPECT_TRUE(receipts.PrintReceipt(frame, 9, QStringLiteral("Kviitung"), true));
-    EXPECT_EQ(spooler.calls(Op::Open), 3);
+    EXPECT_FALSE(receipts.PrintReceipt(frame, 9, QStringLiteral("Kviitung"), true));
+    EXPECT_EQ(spooler.calls(Op::Open), 1);
     ASSERT_NE(receipts.RawPrinter(), nullptr);
     EXPECT_EQ(receipts.RawPrinter()->Err(), 2000);
     EXPECT_TRUE(spooler.jobs().isEmpty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, 0);
+    EXPECT_EQ(boxes[0].style, 16);
+    EXPECT_EQ(boxes[0].text, kReceiptError + QStringLiteral("9)\n Can't Open the printer device."));
+}
+
+// A printer unplugged after the first line: the rest went out as a second
+// job, a receipt without its head, and nobody was told.
+TEST_F(ReceiptPrinterTest, WriteThatFailsMidReceiptEndsItWithoutASecondJob)
+{
+    spooler.failAfter(Op::Write, 1);
+    const QByteArray frame = receiptFrame({{1, "head "}, {2, "amount "}, {3, "tail"}});
+    EXPECT_FALSE(receipts.PrintReceipt(frame, 77, QStringLiteral("Kviitung"), true));
+    EXPECT_EQ(spooler.calls(Op::Write), 2);
+    ASSERT_EQ(spooler.jobs().size(), 1) << "the rest of the receipt became a job of its own";
+    EXPECT_EQ(spooler.jobs()[0].data, QByteArray("head "));
+    EXPECT_EQ(spooler.calls(Op::StartJob), 1);
+    EXPECT_EQ(spooler.openHandles(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kReceiptError + QStringLiteral("77)\nFailed write to printer."));
+}
+
+TEST_F(ReceiptPrinterTest, QueueRefusingTheJobShowsTheError)
+{
+    spooler.failAlways(Op::StartJob);
+    EXPECT_FALSE(receipts.PrintReceipt(receiptFrame({{1, "a"}, {2, "b"}}), 5, QStringLiteral("Kviitung"), true));
+    EXPECT_EQ(spooler.calls(Op::StartJob), 1);
+    EXPECT_EQ(spooler.openHandles(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kReceiptError + QStringLiteral("5)\nCan't Start the print job."));
+}
+
+TEST_F(ReceiptPrinterTest, PrinterTakingFewerBytesShowsTheErrorAtTheEnd)
+{
+    spooler.setWriteShortfall(1);
+    EXPECT_FALSE(receipts.PrintReceipt(receiptFrame({{1, "ab"}, {2, "cd"}}), 6, QStringLiteral("Kviitung"), true));
+    ASSERT_EQ(spooler.jobs().size(), 1);
+    EXPECT_EQ(spooler.jobs()[0].data, QByteArray("ac"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              kReceiptError + QStringLiteral("6)\nSome bytes were not successfully sent to the printer."));
+}
+
+TEST_F(ReceiptPrinterTest, EachFailedReceiptIsToldOnceWithItsOwnNumber)
+{
+    spooler.failAlways(Op::Open);
+    receipts.PrintReceipt(receiptFrame({{1, "a"}, {2, "b"}}), 101, QStringLiteral("Kviitung"), true);
+    receipts.PrintReceipt(receiptFrame({{1, "c"}, {2, "d"}}), 102, QStringLiteral("Kviitung"), true);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[0].text.startsWith(kReceiptError + QStringLiteral("101)\n")));
+    EXPECT_TRUE(boxes[1].text.startsWith(kReceiptError + QStringLiteral("102)\n")));
+
+    // Once the printer is back, the next receipt prints and says nothing.
+    spooler.failAlways(Op::Open, false);
+    EXPECT_TRUE(receipts.PrintReceipt(receiptFrame({{1, "e"}}), 103, QStringLiteral("Kviitung"), true));
+    EXPECT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(spooler.jobs().size(), 1);
+    EXPECT_EQ(spooler.jobs()[0].data, QByteArray("e"));
+}
+
+TEST_F(ReceiptPrinterTest, PlatformPathWithAPrinterTheSpoolerCannotOpenPrintsNothingAndTells)
+{
+    spooler.failAlways(Op::Open);
+    EXPECT_FALSE(receipts.PrintReceipt(receiptFrame({{1, "a"}, {2, "b"}}), 8, QStringLiteral("Kviitung"), false));
+    EXPECT_EQ(platform.calls, (QStringList{QStringLiteral("printer:Kviitung"), QStringLiteral("font:Courier New")}));
+    EXPECT_EQ(spooler.calls(Op::Open), 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kReceiptError + QStringLiteral("8)\n Can't Open the printer device."));
+}
+
+TEST_F(ReceiptPrinterTest, PlatformPathChecksThePrinterOnceAndKeepsNoHandle)
+{
+    ASSERT_TRUE(receipts.PrintReceipt(receiptFrame({{1, "a"}, {2, "b"}, {3, "c"}}), 1, QStringLiteral("Kviitung"),
+                                      false));
+    EXPECT_EQ(spooler.calls(Op::Open), 1);
+    EXPECT_EQ(spooler.calls(Op::Close), 1);
+    EXPECT_EQ(spooler.openHandles(), 0);
+    EXPECT_TRUE(spooler.jobs().isEmpty());
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ReceiptPrinterTest, PlatformPrinterFailureEndsTheReceiptWithItsReason)
+{
+    platform.failLine = 2;
+    EXPECT_FALSE(receipts.PrintReceipt(receiptFrame({{1, "a"}, {2, "b"}, {3, "c"}}), 12, QStringLiteral("Kviitung"),
+                                       false));
+    EXPECT_EQ(platform.calls, (QStringList{QStringLiteral("printer:Kviitung"), QStringLiteral("font:Courier New"),
+                                           QStringLiteral("line:a"), QStringLiteral("line:b"), QStringLiteral("end")}));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kReceiptError + QStringLiteral("12)\nPrinter out of paper."));
+}
+
+TEST_F(ReceiptPrinterTest, PlatformPrinterFailingAtTheEndIsTold)
+{
+    platform.failEnd = true;
+    EXPECT_FALSE(receipts.PrintReceipt(receiptFrame({{1, "a"}}), 13, QStringLiteral("Kviitung"), false));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kReceiptError + QStringLiteral("13)\nPrinter out of paper."));
 }
 
 TEST_F(ReceiptPrinterTest, PlatformPathPrintsEachLineInCourierNewAndEndsDocument)

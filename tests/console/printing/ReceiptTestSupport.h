@@ -23,14 +23,32 @@ inline QByteArray receiptFrame(const std::vector<std::pair<qint16, QByteArray>> 
     return QByteArray(frame.data(), qsizetype(frame.size()));
 }
 
+// failLine (from 1) makes that printLine fail, failEnd every endDoc, with
+// failure as the printer's reason.
 class RecordingPlatformPrinter final : public PlatformPrinter {
 public:
     void setCurrentPrinter(const QString &deviceName) override { calls << QStringLiteral("printer:") + deviceName; }
     void setFontName(const QString &fontName) override { calls << QStringLiteral("font:") + fontName; }
-    void printLine(const QString &line) override { calls << QStringLiteral("line:") + line; }
-    void endDoc() override { calls << QStringLiteral("end"); }
+    void printLine(const QString &line) override
+    {
+        calls << QStringLiteral("line:") + line;
+        m_error = ++m_lines == failLine ? failure : QString();
+    }
+    void endDoc() override
+    {
+        calls << QStringLiteral("end");
+        m_error = failEnd ? failure : QString();
+    }
+    QString error() const override { return m_error; }
 
     QStringList calls;
+    int failLine = 0;
+    bool failEnd = false;
+    QString failure = QStringLiteral("Printer out of paper.");
+
+private:
+    int m_lines = 0;
+    QString m_error;
 };
 
 struct OpenedBox {

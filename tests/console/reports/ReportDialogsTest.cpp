@@ -29,12 +29,23 @@ class RecordingRequester final : public ReportRequester {
 public:
     std::vector<ReportCall> reports;
     std::vector<quint8> commands;
+    QStringList boxes;   // "kind/style: text"
+    Outcome outcome = Outcome::Started;
 
-    void PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved) override
+    Outcome PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved) override
     {
         reports.push_back({from, to, group, onlyApproved});
+        return outcome;
     }
-    void PreparePOSCommand(quint8 commandId) override { commands.push_back(commandId); }
+    Outcome PreparePOSCommand(quint8 commandId) override
+    {
+        commands.push_back(commandId);
+        return outcome;
+    }
+    void OpenBox(quint8 kind, const QString &text, qint32 style) override
+    {
+        boxes << QStringLiteral("%1/%2: %3").arg(kind).arg(style).arg(text);
+    }
 };
 
 void pressKey(QWidget *widget, int key)
@@ -191,6 +202,33 @@ TEST_F(Form3Test, NoSelectionPassesMinusOne)
     EXPECT_EQ(requester.reports[0].group, -1);
 }
 
+TEST_F(Form3Test, OkWhileAnotherSessionRunsTellsTheCashierAndStaysOpen)
+{
+    requester.outcome = ReportRequester::Outcome::SessionRunning;
+    dialog.show();
+    dialog.Combo1->setCurrentIndex(4);
+    dialog.Command1->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(requester.boxes, QStringList{QStringLiteral("0/48: Eelmine toiming on veel pooleli.")});
+    EXPECT_EQ(dialog.Combo1->currentIndex(), 4);
+    requester.outcome = ReportRequester::Outcome::Started;
+    dialog.Command1->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(requester.reports.size(), 2u);
+    EXPECT_EQ(requester.boxes.size(), 1);
+}
+
+// The report's Enter was typed in a card swipe: dropped without a word, as
+// the window always did.
+TEST_F(Form3Test, OkDroppedInAKeystrokeBurstHidesWithoutAMessage)
+{
+    requester.outcome = ReportRequester::Outcome::DroppedInBurst;
+    dialog.show();
+    dialog.Command1->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(requester.boxes.isEmpty());
+}
+
 // --- Form4 ---------------------------------------------------------------------
 
 class Form4Test : public ::testing::Test {
@@ -254,4 +292,16 @@ TEST_F(Form4Test, NoSelectionSendsNothing)
     dialog.Command1->click();
     EXPECT_TRUE(requester.commands.empty());
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(Form4Test, OkWhileAnotherSessionRunsTellsTheCashierAndStaysOpen)
+{
+    requester.outcome = ReportRequester::Outcome::SessionRunning;
+    dialog.show();
+    dialog.Combo1->setCurrentIndex(1);
+    dialog.Command1->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(requester.boxes, QStringList{QStringLiteral("0/48: Eelmine toiming on veel pooleli.")});
+    EXPECT_EQ(requester.commands, std::vector<quint8>{1});
+    EXPECT_EQ(dialog.Combo1->currentIndex(), 1);
 }

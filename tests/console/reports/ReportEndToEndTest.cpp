@@ -25,6 +25,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileInfo>
+#include <QLabel>
 
 #include <functional>
 #include <vector>
@@ -266,6 +267,86 @@ TEST_F(ReportEndToEnd, AnswerWithAnOutOfRangeStatusShowsTheFailureAndIdles)
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(child<QAction>("Report")->isEnabled());
     EXPECT_TRUE(child<QPushButton>("Command1")->isEnabled());
+}
+
+// What the desktop's opener does on a machine with no program for PDF
+// files: xdg-open exits with 3. The console took it for success.
+TEST_F(ReportEndToEnd, ViewerWithoutAProgramForPdfShowsTheMessageAndTheConsoleIsIdle)
+{
+    const QString bin = QDir::cleanPath(home + QStringLiteral("/../bin"));
+    QDir().mkpath(bin);
+    QFile fake(bin + QStringLiteral("/xdg-open"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("#!/bin/sh\nexit 3\n");
+    fake.close();
+    ASSERT_TRUE(fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qunsetenv(kPdfOpenerVariable);
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+
+    startSimulator("report.json");
+    Form1 &w = open();
+    requestReport(0, true);
+    const bool shown = waitFor([&] { return idle() && boxStack().boxCount() > 0; });
+    qputenv("PATH", path);
+    ASSERT_TRUE(shown) << "status line: " << statusLine().toStdString();
+    Form2 *box = topBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->boxType(), 0);
+    EXPECT_EQ(box->findChild<QLabel *>(u"Label1"_qs)->text(), u"Aruande kuvamine ebaõnnestus."_qs);
+    EXPECT_EQ(reporttest::qpdfCheck(reportPath()).exitCode, 0) << "the report itself was saved";
+    QTest::mouseClick(box->button(1), Qt::LeftButton);   // "OK"
+    ASSERT_TRUE(waitFor([&] { return boxStack().boxCount() == 0; }));
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(child<QAction>("Report")->isEnabled());
+}
+
+// Both dialogs were hidden and their request dropped without a word while
+// another session ran.
+TEST_F(ReportEndToEnd, RequestsWhileACommandRunsAreRefusedAloudAndTheDialogsStay)
+{
+    startSimulator("silent-server.json");
+    Form1 &w = open();
+    Form3 *report = openReportDialogByKey();
+    ASSERT_NE(report, nullptr);
+    report->Combo1->setCurrentIndex(2);
+
+    Form4 *command = openPosCommandDialogByKey();
+    ASSERT_NE(command, nullptr);
+    QTest::mouseClick(command->Command1, Qt::LeftButton);
+    EXPECT_FALSE(command->isVisible());
+    ASSERT_TRUE(waitFor([&] { return !requests("0026").empty(); }));
+    ASSERT_EQ(w.session().SessionState, PaymentSession::PosCommandRequest);
+    const qint32 number = w.session().sessionNumber;
+    ASSERT_TRUE(report->isVisible()) << "the report dialog stays open beside the console";
+
+    const auto expectRefusal = [&](QDialog *dialog) {
+        Form2 *box = topBox();
+        ASSERT_NE(box, nullptr) << "no message";
+        EXPECT_EQ(box->boxType(), 0);
+        EXPECT_EQ(box->findChild<QLabel *>(u"Label1"_qs)->text(), u"Eelmine toiming on veel pooleli."_qs);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(w.session().sessionNumber, number);
+        EXPECT_EQ(w.session().SessionState, PaymentSession::PosCommandRequest);
+        QTest::mouseClick(box->button(1), Qt::LeftButton);   // "OK"
+        ASSERT_TRUE(waitFor([&] { return boxStack().boxCount() == 0; }));
+    };
+
+    QTest::mouseClick(report->Command1, Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(expectRefusal(report));
+    EXPECT_EQ(report->Combo1->currentIndex(), 2);
+    EXPECT_FALSE(w.session().ReportPending);
+
+    command = openPosCommandDialogByKey();   // the menu entry stays usable during a session
+    ASSERT_NE(command, nullptr);
+    command->Combo1->setCurrentIndex(1);
+    QTest::mouseClick(command->Command1, Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(expectRefusal(command));
+    EXPECT_EQ(w.session().PendingPosCommand, 0) << "the running command's byte";
+
+    QTest::qWait(50);
+    EXPECT_TRUE(requests("0019").empty());
+    EXPECT_EQ(requests("0026").size(), 1u);
 }
 
 class PosCommandEndToEnd : public ReportEndToEnd, public ::testing::WithParamInterface<int> {};

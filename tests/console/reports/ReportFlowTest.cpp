@@ -21,10 +21,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <thread>
 
 using namespace reporttest;
@@ -210,6 +213,52 @@ TEST_F(ReportFlow, ViewerThatCannotStartIsShown)
     EXPECT_EQ(host.calls.last(), QStringLiteral("ReturnToIdle"));
 }
 
+TEST_F(ReportFlow, ViewerFailureThatComesAfterTheSessionIsStillShown)
+{
+    host.openerSucceeds = false;
+    host.openerFailsLater = true;
+    DecodeReport(makeAnswer({Record()}), host, options);
+    EXPECT_EQ(host.calls.last(), QStringLiteral("ReturnToIdle"));
+    EXPECT_TRUE(host.boxes.isEmpty());
+    ASSERT_TRUE(host.laterOpenFailure);
+    FakeReportHost later;   // the session's host of that moment
+    host.laterOpenFailure(later);
+    EXPECT_EQ(later.boxes, QStringList{QStringLiteral("0/16: Aruande kuvamine ebaõnnestus.")});
+}
+
+TEST_F(ReportFlow, FailedSaveLeavesTheLastReport)
+{
+    DecodeReport(makeAnswer({Record().withCard("EILNE")}), host, options);
+    ASSERT_TRUE(host.boxes.isEmpty());
+    const QByteArray lastReport = readFile(options.filePath);
+    ASSERT_TRUE(lastReport.startsWith("%PDF-1.0"));
+
+    FakeReportHost next;
+    {
+        FileSizeLimit limit(1024);   // the new report no longer fits the disk
+        ASSERT_TRUE(limit.active());
+        DecodeReport(makeAnswer(std::vector<Record>(50, Record())), next, options);
+    }
+    ASSERT_EQ(next.boxes.size(), 1);
+    EXPECT_TRUE(next.boxes[0].startsWith(QStringLiteral("0/16: Aruanne koostamine ebaõnnestus: 27 - ")))
+        << next.boxes[0].toStdString();
+    EXPECT_TRUE(next.opened.isEmpty());
+    EXPECT_EQ(readFile(options.filePath), lastReport) << "the last report was lost with the failed one";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Report.pdf")});
+}
+
+TEST_F(ReportFlow, FailedBuildLeavesTheLastReport)
+{
+    DecodeReport(makeAnswer({Record()}), host, options);
+    const QByteArray lastReport = readFile(options.filePath);
+    ASSERT_FALSE(lastReport.isEmpty());
+    FakeReportHost next;
+    options.makeCanvas = [] { return std::make_unique<OverflowingCanvas>(); };
+    DecodeReport(makeAnswer({Record()}), next, options);
+    ASSERT_EQ(next.boxes.size(), 1);
+    EXPECT_EQ(readFile(options.filePath), lastReport);
+}
+
 TEST_F(ReportFlow, WriterOverflowIsShownInsteadOfThrown)
 {
     OverflowingCanvas::endDocCalls = 0;
@@ -316,22 +365,55 @@ protected:
     QTemporaryDir dir = makeTempDir();
     QByteArray saved = qgetenv(kPdfOpenerVariable);
     bool wasSet = qEnvironmentVariableIsSet(kPdfOpenerVariable);
+    QByteArray savedPath = qgetenv("PATH");
+    std::unique_ptr<QObject> context = std::make_unique<QObject>();
+    int failures = 0;
 
     void TearDown() override
     {
+        context.reset();
         if (wasSet)
             qputenv(kPdfOpenerVariable, saved);
         else
             qunsetenv(kPdfOpenerVariable);
+        qputenv("PATH", savedPath);
     }
 
-    QString makeFile(const QString &name)
+    QString makeFile(const QString &name, const QByteArray &contents = "%PDF-1.0")
     {
         QDir().mkpath(QFileInfo(dir.filePath(name)).path());
         QFile f(dir.filePath(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("%PDF-1.0");
+        f.write(contents);
         return f.fileName();
+    }
+
+    bool open(const QString &path)
+    {
+        return OpenDocument(path, context.get(), [this] { ++failures; });
+    }
+
+    // Lets events run until done() holds, at most 10 s.
+    static bool waitUntil(const std::function<bool()> &done)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done()) {
+            if (waited.elapsed() > 10000)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(2);
+        }
+        return true;
+    }
+
+    // Until the opener has ended and everything it queued has run.
+    bool waitForOpenerEnd()
+    {
+        const bool ended = waitUntil([this] { return context->findChildren<QProcess *>().isEmpty(); });
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return ended;
     }
 };
 
@@ -359,28 +441,114 @@ TEST_F(OpenerTest, OpenerReceivesThePathAsOneArgument)
     // sh -c SCRIPT NAME PATH: the script sees NAME as $0 and the path as $1.
     qputenv(kPdfOpenerVariable,
             QByteArray("/bin/sh -c 'printf \"%s|%s\" \"$0\" \"$1\" > \"") + out.toUtf8() + "\"' viewer");
-    ASSERT_TRUE(OpenDocument(report));
+    ASSERT_TRUE(open(report));
+    ASSERT_TRUE(waitForOpenerEnd());
+    EXPECT_EQ(QString::fromUtf8(readFile(out)), QStringLiteral("viewer|") + report);
+    EXPECT_EQ(failures, 0);
+}
+
+TEST_F(OpenerTest, OpenerThatExitsWithZeroIsNoFailure)
+{
+    qputenv(kPdfOpenerVariable, "/bin/true");
+    ASSERT_TRUE(open(makeFile(QStringLiteral("Report.pdf"))));
+    ASSERT_TRUE(waitForOpenerEnd());
+    EXPECT_EQ(failures, 0);
+}
+
+struct ExitRow {
+    const char *name;
+    const char *commandLine;
+};
+
+class OpenerFailure : public OpenerTest, public ::testing::WithParamInterface<ExitRow> {};
+
+// Taken for success before: the opener was started detached and its status
+// never read.
+TEST_P(OpenerFailure, IsReportedOnceWhenTheOpenerEnds)
+{
+    qputenv(kPdfOpenerVariable, GetParam().commandLine);
+    ASSERT_TRUE(open(makeFile(QStringLiteral("Report.pdf"))));
+    EXPECT_EQ(failures, 0) << "reported inside the call";
+    ASSERT_TRUE(waitUntil([this] { return failures > 0; }));
+    waitForOpenerEnd();
+    EXPECT_EQ(failures, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Openers, OpenerFailure,
+    ::testing::Values(ExitRow{"NoProgramHandlesPdf", "/bin/sh -c 'exit 3'"},
+                      ExitRow{"ActionFailed", "/bin/sh -c 'exit 4'"},
+                      ExitRow{"AnyOtherStatus", "/bin/false"},
+                      ExitRow{"EndedBySignal", "/bin/sh -c 'kill -KILL $$'"},
+                      ExitRow{"ProgramThatCannotStart", "/nonexistent/viewer"}),
+    [](const ::testing::TestParamInfo<ExitRow> &info) { return std::string(info.param.name); });
+
+// The desktop's own opener, as on a machine with no program for PDF files:
+// xdg-open exits with 3.
+TEST_F(OpenerTest, XdgOpenWithoutAHandlerForPdfIsAFailure)
+{
+    const QString bin = dir.filePath(QStringLiteral("bin"));
+    QDir().mkpath(bin);
+    QFile fake(bin + QStringLiteral("/xdg-open"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n");
+    fake.close();
+    ASSERT_TRUE(fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qunsetenv(kPdfOpenerVariable);
+    qputenv("PATH", QFile::encodeName(bin) + ':' + savedPath);
+    ASSERT_TRUE(open(makeFile(QStringLiteral("Report.pdf"))));
+    ASSERT_TRUE(waitUntil([this] { return failures > 0; }));
+    EXPECT_EQ(failures, 1);
+}
+
+// The opener waits for a file the test makes only after the call returned:
+// a call that waited for the opener would never return.
+TEST_F(OpenerTest, OpenDocumentDoesNotWaitForTheOpener)
+{
+    const QString go = dir.filePath(QStringLiteral("go"));
+    qputenv(kPdfOpenerVariable,
+            QByteArray("/bin/sh -c 'while [ ! -e \"") + go.toUtf8() + "\" ]; do sleep 0.01; done; exit 4'");
+    ASSERT_TRUE(open(makeFile(QStringLiteral("Report.pdf"))));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(failures, 0);
+    makeFile(QStringLiteral("go"));
+    ASSERT_TRUE(waitUntil([this] { return failures > 0; }));
+}
+
+TEST_F(OpenerTest, NoFailureReachesAContextThatIsGone)
+{
+    const QString go = dir.filePath(QStringLiteral("go"));
+    const QString after = dir.filePath(QStringLiteral("after"));
+    qputenv(kPdfOpenerVariable, QByteArray("/bin/sh -c 'while [ ! -e \"") + go.toUtf8()
+                                    + "\" ]; do sleep 0.01; done; touch \"" + after.toUtf8() + "\"; exit 3'");
+    ASSERT_TRUE(open(makeFile(QStringLiteral("Report.pdf"))));
+    QCoreApplication::processEvents();
+    context.reset();   // the console closes while the opener runs
+    makeFile(QStringLiteral("go"));
     QElapsedTimer waited;
     waited.start();
-    while (readFile(out).isEmpty() && waited.elapsed() < 10000)
-        QThread::msleep(10);
-    EXPECT_EQ(QString::fromUtf8(readFile(out)), QStringLiteral("viewer|") + report);
+    while (waited.elapsed() < 300) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_FALSE(QFileInfo::exists(after)) << "the opener outlived its console";
 }
 
 TEST_F(OpenerTest, MissingFileIsNotOpened)
 {
     qputenv(kPdfOpenerVariable, "/bin/true");
-    EXPECT_FALSE(OpenDocument(dir.filePath(QStringLiteral("Report.pdf"))));
-    EXPECT_FALSE(OpenDocument(dir.path()));   // a folder is no document
+    EXPECT_FALSE(open(dir.filePath(QStringLiteral("Report.pdf"))));
+    EXPECT_FALSE(open(dir.path()));   // a folder is no document
+    QCoreApplication::processEvents();
+    EXPECT_EQ(failures, 0);
 }
 
-TEST_F(OpenerTest, ProgramThatCannotStartFails)
+TEST_F(OpenerTest, CommandLineWithoutAProgramIsNotOpened)
 {
     const QString report = makeFile(QStringLiteral("Report.pdf"));
-    qputenv(kPdfOpenerVariable, dir.filePath(QStringLiteral("no-such-viewer")).toUtf8());
-    EXPECT_FALSE(OpenDocument(report));
     qputenv(kPdfOpenerVariable, "\"\"");
-    EXPECT_FALSE(OpenDocument(report));
+    EXPECT_FALSE(open(report));
 }
 
 struct SplitRow {

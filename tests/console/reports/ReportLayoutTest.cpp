@@ -308,6 +308,51 @@ TEST_F(ReportLayout, ZeroSumGroupShowsOnlyTotal)
     EXPECT_EQ(amountBeside(canvas, grandTotal).text, QStringLiteral("0.00"));
 }
 
+// 0.30 sent, then its two parts cancelled: in doubles the group's sent sum
+// is 0.3 - 0.1 - 0.2 = -2.8e-17, which is zero cents.
+TEST_F(ReportLayout, GroupSumRoundingResidueIsZeroNotMinusZeroAndKeepsTotal)
+{
+    layOut({Record().withTerminal("R").withAmount(0.3), Record().withTerminal("R").withAmount(0.1).cancelled(),
+            Record().withTerminal("R").withAmount(0.2).cancelled()},
+           1);
+    EXPECT_TRUE(canvas.find(QStringLiteral("-0.00")).empty());
+    EXPECT_TRUE(canvas.find(QStringLiteral("Saadetud:")).empty());
+    const DrawnText total = canvas.only(QStringLiteral("Kokku:"));
+    EXPECT_EQ(amountBeside(canvas, total).text, QStringLiteral("0.00"));
+    EXPECT_TRUE(canvas.find(QStringLiteral("Saadetud summa:")).empty());
+    EXPECT_EQ(amountBeside(canvas, canvas.only(QStringLiteral("Summa kokku:"))).text, QStringLiteral("0.00"));
+}
+
+// Each group's sum is a real amount (0.30 and -0.30); only their sum is a
+// residue (-5.6e-17).
+TEST_F(ReportLayout, GrandSumRoundingResidueIsZeroNotMinusZeroAndKeepsTotal)
+{
+    layOut({Record().withTerminal("A").withAmount(0.3), Record().withTerminal("B").withAmount(0.1).cancelled(),
+            Record().withTerminal("B").withAmount(0.2).cancelled()},
+           1);
+    const std::vector<DrawnText> groupSent = canvas.find(QStringLiteral("Saadetud:"));
+    ASSERT_EQ(groupSent.size(), 2u);
+    EXPECT_EQ(amountBeside(canvas, groupSent[0]).text, QStringLiteral("0.30"));
+    EXPECT_EQ(amountBeside(canvas, groupSent[1]).text, QStringLiteral("-0.30"));
+    EXPECT_TRUE(canvas.find(QStringLiteral("-0.00")).empty());
+    EXPECT_TRUE(canvas.find(QStringLiteral("Saadetud summa:")).empty());
+    const DrawnText grandTotal = canvas.only(QStringLiteral("Summa kokku:"));
+    EXPECT_EQ(amountBeside(canvas, grandTotal).text, QStringLiteral("0.00"));
+}
+
+// A residue beside a real sum is no line of its own: the real one stands
+// alone and no total follows it.
+TEST_F(ReportLayout, RoundingResidueBesideARealSumIsNotALine)
+{
+    layOut({Record().withTerminal("R").withAmount(0.3), Record().withTerminal("R").withAmount(0.1).cancelled(),
+            Record().withTerminal("R").withAmount(0.2).cancelled(), Record().withTerminal("R").withAmount(4).notSent()},
+           1);
+    EXPECT_TRUE(canvas.find(QStringLiteral("Saadetud:")).empty());
+    EXPECT_EQ(amountBeside(canvas, canvas.only(QStringLiteral("Saatmata:"))).text, QStringLiteral("4.00"));
+    EXPECT_TRUE(canvas.find(QStringLiteral("Kokku:")).empty());
+    EXPECT_TRUE(canvas.find(QStringLiteral("-0.00")).empty());
+}
+
 TEST_F(ReportLayout, FlagLettersTBeforeBBeforeE)
 {
     layOut({Record().withTerminal("r1").withFlags("000011").cancelled().withAmount(10),

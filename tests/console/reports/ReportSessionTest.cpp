@@ -123,11 +123,14 @@ public:
         session = std::make_unique<PaymentSession>(*this, settings, logPath);
     }
 
-    void PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved) override
+    Outcome PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved) override
     {
-        session->PrepareReport(from, to, group, onlyApproved);
+        return session->PrepareReport(from, to, group, onlyApproved) ? Outcome::Started : Outcome::SessionRunning;
     }
-    void PreparePOSCommand(quint8 commandId) override { session->PreparePOSCommand(commandId); }
+    Outcome PreparePOSCommand(quint8 commandId) override
+    {
+        return session->PreparePOSCommand(commandId) ? Outcome::Started : Outcome::SessionRunning;
+    }
 
     void DecodeReport(const VaroManager &message) override
     {
@@ -293,3 +296,92 @@ TEST_P(SpecialCommand, SendsTheCommandByteAndShowsTheAcknowledgement)
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, SpecialCommand, ::testing::Values(0, 1, 2));
+
+// Refused before without a word: the dialog was hidden and nothing happened.
+TEST_F(ReportSession, ReportAskedForWhileACommandRunsIsRefusedAloudAndTheDialogStays)
+{
+    // The server takes the command and never answers: the session runs on.
+    Form4 commands(*window);
+    commands.show();
+    commands.Command1->click();
+    ASSERT_TRUE(waitFor([&] { return !server.received.empty(); }));
+    ASSERT_EQ(window->session->SessionState, PaymentSession::PosCommandRequest);
+    const qint32 number = window->session->sessionNumber;
+
+    ManualClock clock;
+    Form3 dialog(*window, clock);
+    dialog.show();
+    dialog.Combo1->setCurrentIndex(3);
+    dialog.Command1->click();
+    EXPECT_EQ(window->boxes, QStringList{QStringLiteral("0/48: Eelmine toiming on veel pooleli.")});
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.Combo1->currentIndex(), 3) << "the cashier's choice is kept";
+    EXPECT_FALSE(window->session->ReportPending);
+    EXPECT_EQ(window->session->sessionNumber, number);
+    EXPECT_EQ(window->session->SessionState, PaymentSession::PosCommandRequest);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(server.received.size(), 1u);
+}
+
+TEST_F(ReportSession, CommandAskedForWhileAReportRunsIsRefusedAloudAndTheDialogStays)
+{
+    ManualClock clock;
+    Form3 report(*window, clock);
+    report.show();
+    report.Command1->click();
+    ASSERT_TRUE(waitFor([&] { return !server.received.empty(); }));
+    ASSERT_EQ(window->session->SessionState, PaymentSession::ReportRequest);
+
+    Form4 dialog(*window);
+    dialog.show();
+    dialog.Combo1->setCurrentIndex(2);
+    dialog.Command1->click();
+    EXPECT_EQ(window->boxes, QStringList{QStringLiteral("0/48: Eelmine toiming on veel pooleli.")});
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(window->session->PendingPosCommand, -1);
+    EXPECT_EQ(window->session->SessionState, PaymentSession::ReportRequest);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(server.received.size(), 1u);
+}
+
+TEST_F(ReportSession, SecondRequestIsTakenOnceTheSessionHasEnded)
+{
+    server.answer = [](const VaroManager &request) -> std::vector<VaroManager> {
+        const QByteArray code = fieldOf(request, 1);
+        if (code == "0026")
+            return {reply(request, "0027")};
+        if (code == "0023")
+            return {reply(request, "0023")};
+        return {};
+    };
+    Form4 dialog(*window);
+    dialog.show();
+    dialog.Command1->click();
+    dialog.show();
+    dialog.Command1->click();
+    EXPECT_EQ(window->boxes.size(), 1);
+    ASSERT_TRUE(waitFor([&] { return idle() && server.received.size() >= 2; }));
+    dialog.Command1->click();
+    EXPECT_FALSE(dialog.isVisible());
+    ASSERT_TRUE(waitFor([&] { return idle() && server.received.size() >= 4; }));
+    EXPECT_EQ(fieldOf(server.received[2], 1), "0026");
+    EXPECT_EQ(window->boxes.size(), 1);
+}
+
+// xdg-open's answer when no program handles PDF files is its exit status 3;
+// it came only after the session had ended, and was never read.
+TEST_F(ReportSession, ViewerThatFailsAfterTheReportShowsTheMessageWithTheConsoleIdle)
+{
+    qputenv(kPdfOpenerVariable, "/bin/sh -c 'exit 3'");
+    server.answer = [](const VaroManager &request) -> std::vector<VaroManager> {
+        if (fieldOf(request, 1) != "0019")
+            return {};
+        return {reportAnswer(request, {Record()})};
+    };
+    ManualClock clock;
+    Form3 dialog(*window, clock);
+    dialog.Command1->click();
+    ASSERT_TRUE(waitFor([&] { return idle() && !window->boxes.isEmpty(); }));
+    EXPECT_EQ(window->boxes, QStringList{QStringLiteral("0/16: Aruande kuvamine ebaõnnestus.")});
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("Report.pdf"))));
+}

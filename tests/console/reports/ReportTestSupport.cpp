@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QProcess>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace reporttest {
 
 // --- RecordingCanvas -----------------------------------------------------
@@ -106,11 +109,16 @@ void FakeReportHost::OpenBox(quint8 kind, const QString &text, qint32 style)
     boxes << box;
 }
 
-bool FakeReportHost::openDocument(const QString &path)
+void FakeReportHost::openDocument(const QString &path, OpenFailed failed)
 {
     calls << QStringLiteral("openDocument: ") + path;
     opened << path;
-    return openerSucceeds;
+    if (openerSucceeds)
+        return;
+    if (openerFailsLater)
+        laterOpenFailure = std::move(failed);
+    else
+        failed(*this);
 }
 
 // --- Answers -------------------------------------------------------------
@@ -174,6 +182,29 @@ VaroManager makeAnswer(const std::vector<Record> &records)
 }
 
 // --- Files and tools -----------------------------------------------------
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return;
+    m_oldSoft = qint64(limit.rlim_cur);
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    m_saved = true;
+    limit.rlim_cur = rlim_t(bytes);
+    m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (!m_saved)
+        return;
+    rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_oldSoft);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_oldHandler);
+}
 
 QTemporaryDir makeTempDir()
 {

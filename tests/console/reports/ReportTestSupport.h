@@ -103,6 +103,10 @@ public:
     qint16 groupColumn = 0;
     QString periodText = QStringLiteral("Periood: 05.04.2005 00:00:00 - 07.04.2005 23:59:59");
     bool openerSucceeds = true;
+    // With openerSucceeds false: the failure is not reported at once but
+    // kept in laterOpenFailure, as the opener reports it when it ends.
+    bool openerFailsLater = false;
+    OpenFailed laterOpenFailure;
     std::function<void()> onProcessEvents;
 
     QStringList calls;
@@ -124,7 +128,7 @@ public:
     void processEvents() override;
     void LogEvent(const QString &text) override;
     void OpenBox(quint8 kind, const QString &text, qint32 style) override;
-    bool openDocument(const QString &path) override;
+    void openDocument(const QString &path, OpenFailed failed) override;
     void clearEntryFields() override { calls << QStringLiteral("clearEntryFields"); }
     void ReturnToIdle() override { calls << QStringLiteral("ReturnToIdle"); }
 };
@@ -169,6 +173,24 @@ VaroManager makeAnswer(const std::vector<Record> &records);
 
 // A fresh folder under TELLAR_TEST_TMPDIR (or the system's temp folder).
 QTemporaryDir makeTempDir();
+
+// While it lives, no file of this process may grow past `bytes`: a write
+// beyond fails with EFBIG (27), as on a full disk, for root too; the signal
+// that would come with it is ignored.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    bool active() const { return m_active; }
+
+private:
+    qint64 m_oldSoft = 0;
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_saved = false;
+    bool m_active = false;
+};
 
 struct ToolResult {
     int exitCode = -1;
