@@ -23,6 +23,11 @@ packages=(
   clang libclang-rt-14-dev
   # X11 keyboard layout query; headless display for screenshots
   libx11-dev xvfb xauth x11-xkb-utils
+  # the support bundle's gzip stream
+  zlib1g-dev
+  # the Debian package: CPack's helpers (dpkg-shlibdeps, file, readelf) and
+  # the validators its test runs
+  dpkg-dev file binutils lintian desktop-file-utils appstream
 )
 
 missing=()
