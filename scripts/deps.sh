@@ -26,6 +26,11 @@ packages=(
   libx11-dev libxtst-dev xvfb xauth x11-xkb-utils
   # the accessibility bus and its Python client, for the screen-reader test
   at-spi2-core dbus-x11 python3-pyatspi
+  # the support bundle's gzip stream
+  zlib1g-dev
+  # the Debian package: CPack's helpers (dpkg-shlibdeps, file, readelf) and
+  # the validators its test runs
+  dpkg-dev file binutils lintian desktop-file-utils appstream
 )
 
 missing=()

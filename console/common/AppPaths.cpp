@@ -37,11 +37,25 @@ QString fromEnvironment(const char *name)
     return qEnvironmentVariable(name);
 }
 
+// The executable's folder is the program folder where the program runs from
+// its build or a folder of its own; an installed program shares /usr/bin
+// with everything else and keeps its files per user instead.
+bool isInstalledProgram()
+{
+#ifdef TELLAR_INSTALLED_BINDIR
+    return executable().absolutePath() == QDir::cleanPath(QStringLiteral(TELLAR_INSTALLED_BINDIR));
+#else
+    return false;
+#endif
+}
+
 QString defaultProgramDir()
 {
     const QString env = fromEnvironment("TELLAR_HOME");
     if (!env.isEmpty())
         return absolute(env);
+    if (isInstalledProgram())
+        return AppPaths::userStateDir();
     return executable().absolutePath();
 }
 
@@ -100,9 +114,21 @@ AppPaths::Options AppPaths::parse(const QStringList &args)
     return o;
 }
 
+QString AppPaths::userStateDir()
+{
+    const QString state = fromEnvironment("XDG_STATE_HOME");
+    if (!state.isEmpty() && QDir::isAbsolutePath(state))
+        return QDir::cleanPath(state + QStringLiteral("/tellar"));
+    return QDir::cleanPath(QDir::homePath() + QStringLiteral("/.local/state/tellar"));
+}
+
 QStringList AppPaths::init(const QStringList &args)
 {
     Options o = parse(args);
+    // The console's writers create files, not folders: make the per-user
+    // folder on the first start of an installed program.
+    if (o.programDir == userStateDir() && isInstalledProgram())
+        QDir().mkpath(o.programDir);
     Paths &p = paths();
     p.programDir = o.programDir;
     p.registryDir = o.registryDir;

@@ -2,7 +2,12 @@
 //
 //   program folder   "log.txt", the error log "<program>.err", "Report.pdf".
 //                    --home DIR, else TELLAR_HOME, else the folder of the
-//                    executable (/proc/self/exe).
+//                    executable (/proc/self/exe) -- except for an installed
+//                    program (the executable in the install's bin folder,
+//                    /usr/bin for the package), whose folder no cashier may
+//                    write: that one keeps its files per user in
+//                    $XDG_STATE_HOME/tellar (~/.local/state/tellar), which
+//                    init() creates when missing.
 //   registry folder  the settings store (RegistryStore).
 //                    --registry DIR, else TELLAR_REGISTRY, else
 //                    /var/lib/tellar/registry (machine-wide, shared by every
@@ -42,6 +47,11 @@ public:
         QStringList rest;
     };
     static Options parse(const QStringList &args);
+
+    // The per-user program folder of an installed program:
+    // $XDG_STATE_HOME/tellar when that variable holds an absolute path,
+    // else $HOME/.local/state/tellar.
+    static QString userStateDir();
 
     static QString programDir();
     static QString registryDir();

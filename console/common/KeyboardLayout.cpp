@@ -9,22 +9,23 @@
 
 namespace {
 
-// The name of the active XKB group of the display in DISPLAY, or "" when
-// there is no display or no XKB.
-QString activeGroupName()
+// The name of the active XKB group of the display in DISPLAY ("" when the
+// group has no name), or nullopt when there is no display or no XKB.
+std::optional<QString> activeGroupName()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return QString();
+        return std::nullopt;
     Display *display = XOpenDisplay(nullptr);
     if (!display)
-        return QString();
+        return std::nullopt;
 
-    QString name;
+    std::optional<QString> name;
     int opcode = 0, event = 0, error = 0;
     int major = XkbMajorVersion, minor = XkbMinorVersion;
     XkbStateRec state;
     if (XkbQueryExtension(display, &opcode, &event, &error, &major, &minor)
         && XkbGetState(display, XkbUseCoreKbd, &state) == Success) {
+        name = QString();
         XkbDescPtr desc = XkbAllocKeyboard();
         if (desc) {
             if (XkbGetNames(display, XkbGroupNamesMask, desc) == Success && desc->names
@@ -85,5 +86,10 @@ KeyboardLayout::Layout KeyboardLayout::current()
     const QByteArray forced = qgetenv("TELLAR_KEYBOARD_LAYOUT").trimmed().toLower();
     if (forced == "ee" || forced == "ru" || forced == "other")
         return fromName(forced);
-    return fromGroupName(activeGroupName());
+    return fromGroupName(activeGroupName().value_or(QString()));
+}
+
+std::optional<QString> KeyboardLayout::displayGroupName()
+{
+    return activeGroupName();
 }

@@ -17,11 +17,19 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 class KeyboardLayout {
 public:
     enum Layout { Other, Estonian, Russian };
 
     static Layout current();
+
+    // The name of the active XKB group on the display of DISPLAY (step 2
+    // above), or nullopt when there is no display to ask: no DISPLAY, the
+    // server cannot be reached, or it lacks XKB. The site check uses it to
+    // tell "no display" from "a layout that needs no correction".
+    static std::optional<QString> displayGroupName();
 
     // "ee", "ru", "other" (the override's spelling, without regard to case);
     // any other text gives `fallback`.

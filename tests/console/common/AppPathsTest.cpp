@@ -88,6 +88,26 @@ TEST(AppPaths, InitStoresFoldersAndNamesTheErrorLogAfterTheProgram)
               dir.file(QStringLiteral("Report.pdf")));
 }
 
+TEST(AppPaths, InstalledProgramsFolderIsPerUserUnderXdgStateHome)
+{
+    EnvGuard state("XDG_STATE_HOME"), home("HOME");
+    qputenv("HOME", "/home/kassa1");
+    qputenv("XDG_STATE_HOME", "/srv/state");
+    EXPECT_EQ(AppPaths::userStateDir(), QStringLiteral("/srv/state/tellar"));
+    qputenv("XDG_STATE_HOME", "relative/state");  // not absolute: ignored, as the XDG rules say
+    EXPECT_EQ(AppPaths::userStateDir(), QStringLiteral("/home/kassa1/.local/state/tellar"));
+    qunsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(AppPaths::userStateDir(), QStringLiteral("/home/kassa1/.local/state/tellar"));
+}
+
+TEST(AppPaths, ProgramOutsideTheInstallFolderKeepsItsOwnFolder)
+{
+    EnvGuard home("TELLAR_HOME");
+    qunsetenv("TELLAR_HOME");
+    const QString exeDir = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    EXPECT_EQ(AppPaths::parse({QStringLiteral("prog")}).programDir, exeDir);
+}
+
 TEST(ManualClock, MovesOnlyWhenTold)
 {
     ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(15, 30, 0)), 500);
