@@ -25,7 +25,7 @@ packages=(
   # events that play a card reader on the real keyboard path
   libx11-dev libxtst-dev xvfb xauth x11-xkb-utils
   # the accessibility bus and its Python client, for the screen-reader test
-  at-spi2-core dbus-x11 python3-pyatspi
+  at-spi2-core dbus-x11 python3-pyatspi xdotool
   # the support bundle's gzip stream
   zlib1g-dev
   # the Debian package: CPack's helpers (dpkg-shlibdeps, file, readelf) and

@@ -246,3 +246,71 @@ TEST_F(Box, LongMessageGrowsByTheFramesExcess)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Box, MaskedBoxAnswersTheCorrectedFieldNotTheCapturedSwipe)
+{
+    QPointer<Form2> box = open(3, u"PIN"_qs, 0);
+    QLineEdit *field = box->inputField();
+    typeAt(field, u"123"_qs, 5);   // fast enough to be kept as a swipe
+    timing.advanceMs(300);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    timing.advanceMs(300);
+    typeAt(field, u"4"_qs, 300);
+    ASSERT_EQ(field->text(), u"124"_qs);
+    QTest::mouseClick(box->button(1), Qt::LeftButton);
+    EXPECT_EQ(answers.answers, (std::vector<Answer>{{true, 1, u"124"_qs}})) << "what the field shows goes out";
+}
+
+TEST_F(Box, ServerMarkupIsShownLiterally)
+{
+    const QString markup = u"<b>Kinnita</b> &lt;summa&gt; <img src=\"/etc/passwd\">"_qs;
+    QPointer<Form2> message = open(1, markup, 4);
+    auto *label = message->findChild<QLabel *>(u"Label1"_qs);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_EQ(label->text(), markup);
+    QTest::mouseClick(message->button(1), Qt::LeftButton);
+
+    QPointer<Form2> input = open(2, markup, 0);
+    auto *prompt = input->findChild<QLabel *>(u"Label2"_qs);
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(prompt->textFormat(), Qt::PlainText);
+    EXPECT_EQ(prompt->text(), markup);
+}
+
+TEST_F(Box, EscOnAButtonBoxWithoutCancelAnswersNothing)
+{
+    for (qint32 style : {0, 6, 15}) {   // "OK" alone, and two sets outside 0..5
+        SCOPED_TRACE(style);
+        QPointer<Form2> box = open(1, u"Kas jätkata?"_qs, style);
+        QTest::keyClick(box, Qt::Key_Escape);
+        QApplication::processEvents();
+        EXPECT_FALSE(box.isNull()) << "Esc closed the box";
+        EXPECT_TRUE(answers.answers.empty()) << "Esc answered the server";
+        QTest::mouseClick(box->button(1), Qt::LeftButton);
+        ASSERT_EQ(answers.answers.size(), 1u);
+        EXPECT_EQ(answers.answers.front(), (Answer{false, 1, {}})) << "OK answers";
+        answers.answers.clear();
+    }
+}
+
+TEST_F(Box, EscOnTheConsolesOwnMessageClosesIt)
+{
+    QPointer<Form2> box = open(0, u"Vigane summa."_qs, 16);
+    QTest::keyClick(box, Qt::Key_Escape);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(box.isNull());
+    EXPECT_TRUE(answers.answers.empty());
+    EXPECT_TRUE(main.enabled);
+}
+
+TEST_F(Box, EscStillPressesCancelWhereTheSetShowsIt)
+{
+    QPointer<Form2> box = open(1, u"Kas jätkata?"_qs, 1);
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_EQ(answers.answers, (std::vector<Answer>{{false, 2, {}}}));
+}
+
+} // namespace

@@ -276,3 +276,69 @@ TEST_F(SettingsDialog, FieldsSelectAllOnFocus)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SettingsDialog, OkKeepsStoredValuesLongerThanTheTypingLimits)
+{
+    settings.fPOSID = u"KASSA0001234"_qs;
+    settings.fAddress = u"payments.example.local"_qs;
+    show();
+    EXPECT_EQ(pos()->text(), u"KASSA0001234"_qs) << "shown whole";
+    EXPECT_EQ(address()->text(), u"payments.example.local"_qs);
+    QTest::mouseClick(ok(), Qt::LeftButton);
+    EXPECT_EQ(settings.fPOSID, u"KASSA0001234"_qs);
+    EXPECT_EQ(settings.fAddress, u"payments.example.local"_qs);
+    EXPECT_EQ(stored(Config::POS), u"KASSA0001234"_qs);
+    EXPECT_EQ(stored(Config::KKAddress), u"payments.example.local"_qs);
+}
+
+TEST_F(SettingsDialog, TypingStillStopsAtTheLimits)
+{
+    show();
+    pos()->clear();
+    QTest::keyClicks(pos(), u"ABCDEFGHIJ"_qs);
+    EXPECT_EQ(pos()->text(), u"ABCDEFGH"_qs);
+    address()->clear();
+    QTest::keyClicks(address(), u"192.168.100.200.1"_qs);
+    EXPECT_EQ(address()->text(), u"192.168.100.200"_qs);
+    port()->clear();
+    QTest::keyClicks(port(), u"1234567"_qs);
+    EXPECT_EQ(port()->text(), u"12345"_qs);
+}
+
+TEST_F(SettingsDialog, ShorterStoredValueAfterALongOneTypesToTheLimitAgain)
+{
+    settings.fPOSID = u"KASSA0001234"_qs;
+    show();
+    QTest::mouseClick(cancel(), Qt::LeftButton);
+    settings.fPOSID = u"K1"_qs;
+    show();
+    pos()->end(false);
+    QTest::keyClicks(pos(), u"234567890"_qs);
+    EXPECT_EQ(pos()->text(), u"K1234567"_qs);
+}
+
+TEST_F(SettingsDialog, EnterOnFocusedLoobuDiscards)
+{
+    show();
+    pos()->setText(u"MUUDETUD"_qs);
+    cancel()->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), cancel());
+    QTest::keyClick(cancel(), Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(settings.fPOSID, u"00000007"_qs) << "nothing taken over";
+    EXPECT_EQ(stored(Config::POS), u"<missing>"_qs) << "nothing stored";
+}
+
+TEST_F(SettingsDialog, EnterAfterTabbingBackToAFieldIsOkAgain)
+{
+    show();
+    cancel()->setFocus(Qt::TabFocusReason);
+    pos()->setFocus(Qt::TabFocusReason);
+    pos()->setText(u"TAGASI"_qs);
+    QTest::keyClick(pos(), Qt::Key_Return);
+    EXPECT_EQ(settings.fPOSID, u"TAGASI"_qs);
+}
+
+} // namespace

@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 
 namespace {
 
@@ -200,6 +201,46 @@ TEST_F(Form3Test, NoSelectionPassesMinusOne)
     dialog.Command1->click();
     ASSERT_EQ(requester.reports.size(), 1u);
     EXPECT_EQ(requester.reports[0].group, -1);
+}
+
+TEST_F(Form3Test, TabLeavesTheDatePickersForTheGroupingList)
+{
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    const QDate today(2026, 12, 6);
+    dialog.DTPicker1->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.DTPicker1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.DTPicker2) << "Tab went to the month instead";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.Combo1);
+    const int before = dialog.Combo1->currentIndex();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(dialog.Combo1, Qt::Key_Down);
+    EXPECT_EQ(dialog.Combo1->currentIndex(), before + 3) << "Down moves in the grouping list";
+    EXPECT_EQ(dialog.DTPicker1->date(), today);
+    EXPECT_EQ(dialog.DTPicker2->date(), today) << "the period is as it was";
+
+    QTest::keyClick(dialog.Combo1, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.DTPicker2) << "Shift+Tab goes back a control";
+    QTest::keyClick(dialog.DTPicker2, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.DTPicker1);
+}
+
+TEST_F(Form3Test, LeftAndRightMoveBetweenThePartsOfADate)
+{
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.DTPicker1->setFocus(Qt::TabFocusReason);
+    dialog.DTPicker1->setCurrentSection(QDateTimeEdit::DaySection);
+    for (int i = 0; i < 4 && dialog.DTPicker1->currentSection() == QDateTimeEdit::DaySection; ++i)
+        QTest::keyClick(dialog.DTPicker1, Qt::Key_Right);
+    ASSERT_EQ(dialog.DTPicker1->currentSection(), QDateTimeEdit::MonthSection);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.DTPicker1) << "Right stays in the picker";
+    QTest::keyClick(dialog.DTPicker1, Qt::Key_Up);
+    EXPECT_EQ(dialog.DTPicker1->date(), QDate(2027, 1, 6));
 }
 
 TEST_F(Form3Test, OkWhileAnotherSessionRunsTellsTheCashierAndStaysOpen)
