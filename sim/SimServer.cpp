@@ -8,12 +8,17 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace Sim {
 
 namespace {
+
+// How long the port stays closed after a resetQueued fault reset its
+// connection.
+constexpr int kClosedAfterResetMs = 1000;
 
 // A listening socket on 127.0.0.1:port with the given backlog, or -1.
 int rawListener(quint16 port, int backlog)
@@ -201,8 +206,21 @@ void SimServer::playListenerFault(const ListenerFault &fault)
         // taken. Closing the listening socket now resets it.
         m_queueWatch = new QSocketNotifier(m_rawListener, QSocketNotifier::Read, this);
         connect(m_queueWatch, &QSocketNotifier::activated, this, [this] {
+            // Only a connection in the queue makes the socket readable; a
+            // notifier may also wake without one.
+            pollfd ready{m_rawListener, POLLIN, 0};
+            if (::poll(&ready, 1, 0) != 1 || !(ready.revents & POLLIN))
+                return;
             m_log.line(QStringLiteral("listener: a connection waits in the queue; closing the port resets it"));
-            endListenerFault(true);
+            // The port stays closed a moment: a client that connects again at
+            // once (Qt's socket retries a connect that was reset under it) is
+            // refused rather than played by the next script.
+            closeRawSockets();
+            m_faultTimer.stop();
+            QTimer::singleShot(kClosedAfterResetMs, this, [this] {
+                if (m_fault)
+                    endListenerFault(true);
+            });
         });
         m_faultTimer.start(fault.forMs);
         break;

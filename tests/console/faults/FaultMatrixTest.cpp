@@ -14,15 +14,7 @@
 //
 // The suite prints its table at the end: per transaction and point, how many
 // cases ran and in how many the cashier saw what he must.
-#include "ConsoleFixture.h"
-#include "SimConsole.h"
-
-#include "Scenario.h"
-#include "SimLog.h"
-#include "SimServer.h"
-#include "session/PaymentSession.h"
-
-#include <VaroManager.h>
+#include "SimWindowFixture.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -263,56 +255,19 @@ void printTable()
 
 // --- The test ------------------------------------------------------------------
 
-class FaultMatrix : public ConsoleFixture, public ::testing::WithParamInterface<Case> {
+class FaultMatrix : public SimWindowFixture, public ::testing::WithParamInterface<Case> {
 protected:
-    static constexpr int kPatienceMs = 15000;
-
     static void TearDownTestSuite() { printTable(); }
 
     void SetUp() override
     {
-        ConsoleFixture::SetUp();
-        qputenv("TELLAR_KEYBOARD_LAYOUT", "ee");
+        SimWindowFixture::SetUp();
         m_clock.start();
     }
     void TearDown() override
     {
-        if (form)
-            form->CloseAllBoxes();
-        ConsoleFixture::TearDown();
-        sim.reset();
-        QApplication::processEvents();
-        qunsetenv("TELLAR_KEYBOARD_LAYOUT");
+        SimWindowFixture::TearDown();
         matrixMs() += m_clock.elapsed();
-    }
-
-    static bool waitFor(const std::function<bool()> &done) { return simconsole::waitFor(done, kPatienceMs); }
-
-    void startSimulator(const QByteArray &json)
-    {
-        Sim::LoadResult loaded = Sim::loadScenarioJson(json, QStringLiteral("fault-matrix.json"), CodePage::console());
-        ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString() << "\n" << json.toStdString();
-        sim = std::make_unique<Sim::SimServer>(loaded.scenario->connections, false, CodePage::console(), simLog);
-        QString error;
-        ASSERT_TRUE(sim->listen(0, &error)) << error.toStdString();
-        QObject::connect(sim.get(), &Sim::SimServer::clientFrame, sim.get(),
-                         [this](int, const QByteArray &frame) { clientCodes << codeOf(frame); });
-        QObject::connect(sim.get(), &Sim::SimServer::serverFrame, sim.get(),
-                         [this](int, const QByteArray &frame) { serverCodes << codeOf(frame); });
-        put(Config::ReportMode, QStringLiteral("0"));
-        put(Config::KKAddress, QStringLiteral("127.0.0.1"));
-        put(Config::KKPort, QString::number(sim->port()));
-        put(Config::DoPrint, QStringLiteral("1"));
-        put(Config::Printer, QStringLiteral("Kviitungiprinter"));
-    }
-
-    static QByteArray codeOf(const QByteArray &frame)
-    {
-        VaroManager m;
-        std::string bytes = frame.toStdString();
-        std::string rest;
-        m.ProcessMessage(bytes, rest);
-        return QByteArray::fromStdString(m.GetFieldData(1));
     }
 
     // The cashier starts the transaction the way he would: the tab, the
@@ -323,8 +278,7 @@ protected:
         QTest::mouseClick(tabStrip(), Qt::LeftButton, {}, tabStrip()->tabRect(tab - 1).center());
         switch (txn) {
         case Txn::Payment:
-            typeSlowly(text("Text2"), u"12,50"_qs);
-            typeAt(text("Text2"), u";4111111111111111=2612101?"_qs, 5);   // the swipe starts it
+            swipePayment();
             return;
         case Txn::Cancellation: typeSlowly(text("Text3"), u"123"_qs); break;
         case Txn::Tip:
@@ -429,11 +383,6 @@ protected:
         return true;
     }
 
-    Sim::SimLog simLog;
-    std::unique_ptr<Sim::SimServer> sim;
-    QByteArrayList clientCodes;   // what reached the server, in order
-    QByteArrayList serverCodes;   // what the server sent, in order
-
 private:
     QElapsedTimer m_clock;
 };
@@ -444,7 +393,7 @@ TEST_P(FaultMatrix, CashierSeesTheOutcome)
     Tally &tally = tallies()[{c.txn, c.point}][c.fault];
     ++tally.run;
 
-    ASSERT_NO_FATAL_FAILURE(startSimulator(scenarioJson(c.point, c.fault)));
+    ASSERT_NO_FATAL_FAILURE(startSimulatorJson(scenarioJson(c.point, c.fault)));
     if (c.point == Point::BeforeConnect && c.fault != Fault::Garbage)
         ASSERT_TRUE(waitFor([&] { return sim->listenerFaultPlaying(); })) << "the port fault did not begin";
     else
@@ -457,10 +406,9 @@ TEST_P(FaultMatrix, CashierSeesTheOutcome)
     ASSERT_FALSE(HasFatalFailure());
 
     const Expected expected = expectedView(c.point, c.fault);
-    const QString status = text("Text10")->text();
-    Form2 *box = topBox();
-    const bool messageBox = box && box->boxType() == 0;
-    const QString boxText = messageBox ? box->findChild<QLabel *>(u"Label1"_qs)->text() : QString();
+    const QString status = statusLine();
+    const bool messageBox = topBox() && topBox()->boxType() == 0;
+    const QString boxText = messageBoxText();
 
     // The window's idle layout ("OK" on, "Loobu" off), under any box that
     // disables the window.
