@@ -310,6 +310,7 @@ protected:
         const PaymentSession &s = form->session();
         switch (c.point) {
         case Point::BeforeConnect:
+            // Unanswered: still connecting; the greeting port: the request is in.
             return c.fault == Fault::Silent ? s.SessionState == PaymentSession::Connecting
                                             : clientCodes.contains(requestCode(c.txn));
         case Point::BeforeRequest:
@@ -336,7 +337,7 @@ protected:
     static int silentPhaseMs(const Case &c)
     {
         if (c.point == Point::BeforeConnect && c.fault == Fault::Silent)
-            return 5000;   // connecting
+            return 5000;   // connecting (the greeting port has connected)
         if (c.point == Point::AfterApproval || c.point == Point::CloseHandshake)
             return 5000;   // the close handshake
         return 15000;      // waiting for the server's answer
@@ -349,6 +350,10 @@ protected:
         // for the answer.
         const bool answerPrompt = c.fault == Fault::Garbage
                                || c.point == Point::AfterApproval || c.point == Point::CloseHandshake;
+        // The server says nothing more from its point on: silent, or a port
+        // that only greeted with garbage.
+        const bool fallsSilent = c.fault == Fault::Silent
+                              || (c.point == Point::BeforeConnect && c.fault == Fault::Garbage);
         bool expired = false;
         bool answered = false;
         QElapsedTimer patience;
@@ -360,19 +365,13 @@ protected:
                 QTest::keyClick(topBox(), Qt::Key_Return);   // "Yes", the default
                 answered = true;
             }
-            if (c.fault == Fault::Silent && !expired && atSilentPoint(c)) {
+            if (fallsSilent && !expired && atSilentPoint(c)) {
                 // Give a server that is not silent after all the chance to
                 // show it before the time runs out.
                 QTest::qWait(50);
                 if (form->session().SessionState == PaymentSession::Idle)
                     break;
                 expireTimer1(silentPhaseMs(c));
-                expired = true;
-            }
-            if (c.point == Point::BeforeConnect && c.fault == Fault::Garbage && !expired
-                && atSilentPoint(c)) {
-                QTest::qWait(50);
-                expireTimer1(15000);
                 expired = true;
             }
             QTest::qWait(5);
