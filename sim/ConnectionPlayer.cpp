@@ -125,6 +125,7 @@ bool ConnectionPlayer::beginStep(const Step &step)
             },
             [this](const SendSplitStep &split) {
                 m_pendingBytes = buildFrame(split.message, m_context);
+                m_splitFrame = m_pendingBytes;
                 m_chunkBytes = split.chunkBytes;
                 m_log.line(m_number, QStringLiteral("   (%1 bytes in pieces of %2, %3 ms apart)")
                                          .arg(m_pendingBytes.size()).arg(split.chunkBytes).arg(split.delayMs));
@@ -138,8 +139,10 @@ bool ConnectionPlayer::beginStep(const Step &step)
                     m_socket->write(m_pendingBytes.data(), static_cast<qint64>(size));
                     m_socket->flush();
                     m_pendingBytes.erase(0, size);
-                    if (m_pendingBytes.empty())
+                    if (m_pendingBytes.empty()) {
+                        emit frameSent(QByteArray::fromStdString(m_splitFrame));
                         stepDone();
+                    }
                 };
                 armTicker(split.delayMs, writeChunk);
                 writeChunk();   // the first piece at once; stepDone() if it was all
@@ -147,18 +150,21 @@ bool ConnectionPlayer::beginStep(const Step &step)
             },
             [this](const SendBatchStep &batch) {
                 std::string bytes;
+                std::vector<std::string> frames;
                 for (const MessageSpec &message : batch.messages) {
-                    const std::string frame = buildFrame(message, m_context);
+                    frames.push_back(buildFrame(message, m_context));
                     VaroManager parsed;
-                    std::string copy = frame;
+                    std::string copy = frames.back();
                     std::string rest;
                     parsed.ProcessMessage(copy, rest);
                     m_log.line(m_number, u"-> "_s + describeFrame(parsed, m_codePage));
-                    bytes += frame;
+                    bytes += frames.back();
                 }
                 m_log.line(m_number, QStringLiteral("   (%1 frames, %2 bytes in one write)")
                                          .arg(batch.messages.size()).arg(bytes.size()));
                 m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+                for (const std::string &frame : frames)
+                    emit frameSent(QByteArray::fromStdString(frame));
                 return true;
             },
             [this](const ExpectStep &expect) {
@@ -456,6 +462,7 @@ void ConnectionPlayer::send(const std::string &bytes)
     else
         m_log.line(m_number, QStringLiteral("-> frame of %1 bytes that a parser rejects (result %2)").arg(bytes.size()).arg(result));
     m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    emit frameSent(QByteArray::fromStdString(bytes));
 }
 
 void ConnectionPlayer::sendKeepAlive()

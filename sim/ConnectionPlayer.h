@@ -59,6 +59,9 @@ signals:
     // Every whole frame the client sent, as it came on the wire (also those
     // no step takes), before the player acts on it.
     void frameReceived(const QByteArray &frame);
+    // Every whole frame the player wrote to the client (the last piece of a
+    // split one included), in the order written. Garbage is no frame.
+    void frameSent(const QByteArray &frame);
 
 private:
     enum class Phase {
@@ -120,6 +123,7 @@ private:
 
     // State of the step in progress.
     std::string m_pendingBytes;   // split write: what is left to send
+    std::string m_splitFrame;     // split write: the whole frame
     int m_chunkBytes = 1;
     int m_keepAlivesSent = 0;
     qint64 m_endlessSent = 0;

@@ -118,6 +118,16 @@ std::string buildFrame(const MessageSpec &message, const SendContext &context)
     return finishFrame(frame, message.body.check);
 }
 
+QString listenerFaultName(ListenerFault::Kind kind)
+{
+    switch (kind) {
+    case ListenerFault::Kind::Refuse: return QStringLiteral("refuse");
+    case ListenerFault::Kind::Unanswered: return QStringLiteral("unanswered");
+    case ListenerFault::Kind::ResetQueued: return QStringLiteral("resetQueued");
+    }
+    return {};
+}
+
 bool isOpenEnded(const Step &step)
 {
     if (const auto *silent = std::get_if<SilentStep>(&step.action))
@@ -162,14 +172,15 @@ public:
 
     Scenario parseRoot(const QJsonObject &root)
     {
-        checkKeys(root, QString(), {u"name", u"description", u"connections", u"steps", u"on", u"endTimeoutMs"});
+        checkKeys(root, QString(),
+                  {u"name", u"description", u"connections", u"steps", u"listener", u"on", u"endTimeoutMs"});
         Scenario scenario;
         scenario.name = optionalString(root, QString(), u"name");
         scenario.description = optionalString(root, QString(), u"description");
         const bool hasList = root.contains(u"connections");
-        const bool hasSteps = root.contains(u"steps");
+        const bool hasSteps = root.contains(u"steps") || root.contains(u"listener");
         if (hasList == hasSteps)
-            fail(QString(), QStringLiteral("a scenario needs either \"steps\" (one connection) or \"connections\" (a list of them), not %1")
+            fail(QString(), QStringLiteral("a scenario needs either \"steps\" or \"listener\" (one connection) or \"connections\" (a list of them), not %1")
                                 .arg(hasList ? QStringLiteral("both") : QStringLiteral("neither")));
         if (hasSteps) {
             scenario.connections.push_back(parseConnection(root, QString(), m_source));
@@ -194,9 +205,18 @@ private:
     ConnectionScript parseConnection(const QJsonObject &object, const QString &where, const QString &source)
     {
         if (!where.isEmpty())
-            checkKeys(object, where, {u"steps", u"on", u"endTimeoutMs"});
+            checkKeys(object, where, {u"steps", u"listener", u"on", u"endTimeoutMs"});
         ConnectionScript script;
         script.source = source;
+        if (object.contains(u"listener")) {
+            for (QStringView key : {u"steps", u"on", u"endTimeoutMs"}) {
+                if (object.contains(key))
+                    fail(at(where, key.toString()),
+                         QStringLiteral("a listener fault plays no connection, so it takes no \"%1\"").arg(key));
+            }
+            script.listener = parseListenerFault(object.value(u"listener"), at(where, u"listener"_s));
+            return script;
+        }
         script.steps = parseSteps(arrayOf(object, where, u"steps"), at(where, u"steps"_s));
         if (object.contains(u"on")) {
             const QString onWhere = at(where, u"on"_s);
@@ -212,6 +232,38 @@ private:
         }
         script.endTimeoutMs = optionalInt(object, where, u"endTimeoutMs", 30000, 0, INT32_MAX);
         return script;
+    }
+
+    ListenerFault parseListenerFault(const QJsonValue &value, const QString &where)
+    {
+        static const QStringList kinds = {u"refuse"_s, u"unanswered"_s, u"resetQueued"_s};
+        const QJsonObject object = objectOf(value, where);
+        QString kind;
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key() == u"note")
+                continue;
+            if (!kinds.contains(it.key()))
+                fail(where, QStringLiteral("unknown listener fault \"%1\"; a listener fault is one of: %2")
+                                .arg(it.key(), kinds.join(u", ")));
+            if (!kind.isEmpty())
+                fail(where, QStringLiteral("a listener fault is one fault, but this one has both \"%1\" and \"%2\"")
+                                .arg(kind, it.key()));
+            kind = it.key();
+        }
+        if (kind.isEmpty())
+            fail(where, QStringLiteral("empty listener fault; it is one of: %1").arg(kinds.join(u", ")));
+        const QString bodyWhere = at(where, kind);
+        const QJsonObject body = objectOf(object.value(kind), bodyWhere);
+        ListenerFault fault;
+        if (kind == u"refuse")
+            fault.kind = ListenerFault::Kind::Refuse;
+        else if (kind == u"unanswered")
+            fault.kind = ListenerFault::Kind::Unanswered;
+        else
+            fault.kind = ListenerFault::Kind::ResetQueued;
+        checkKeys(body, bodyWhere, {u"forMs"});
+        fault.forMs = optionalInt(body, bodyWhere, u"forMs", fault.forMs, 1, INT32_MAX);
+        return fault;
     }
 
     std::vector<Step> parseSteps(const QJsonArray &array, const QString &where)

@@ -163,8 +163,27 @@ struct Step {
 // ends the connection normally.
 bool isOpenEnded(const Step &step);
 
+// A fault of the listening port, played by the server in place of a
+// connection: the client's connection attempt never reaches a script.
+struct ListenerFault {
+    enum class Kind {
+        Refuse,        // the port is closed: a connection attempt is answered with a reset
+        Unanswered,    // the port's accept queue is full: a connection attempt gets no answer at all
+        ResetQueued,   // the handshake completes, then the port closes with the connection still
+                       // in its queue, which resets it before the server ever took it
+    };
+    Kind kind = Kind::Refuse;
+    // Refuse, Unanswered: how long the port stays so. ResetQueued: how long
+    // it waits for a connection to reset (none in that time fails the turn).
+    int forMs = 10000;
+};
+
+QString listenerFaultName(ListenerFault::Kind kind);
+
 struct ConnectionScript {
     QString source;                 // "approval.json" or "training.json#2"
+    // Set: the turn is this fault of the port, and there are no steps.
+    std::optional<ListenerFault> listener;
     std::vector<Step> steps;
     // Steps played instead of the rest when the client sends a message of this
     // code (e.g. "0005", the cancel button), at most once per connection.

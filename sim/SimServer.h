@@ -2,6 +2,12 @@
 // time on 127.0.0.1 and gives the n-th accepted connection the n-th
 // connection script (with loop, the list starts over after the last one).
 // A connection that arrives while another plays waits in the listen queue.
+//
+// A script that is a listener fault is played by the port itself, in its
+// turn, in place of a connection: the port is closed (attempts refused), or
+// its accept queue is full (attempts unanswered) for a time, or it resets the
+// first connection that completes its handshake before taking it. Then the
+// port listens as before and the next script's turn begins.
 #pragma once
 
 #include "Scenario.h"
@@ -9,8 +15,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
+#include <QTimer>
 
+#include <optional>
 #include <vector>
+
+class QSocketNotifier;
 
 namespace Sim {
 
@@ -22,23 +32,39 @@ class SimServer : public QObject {
 public:
     SimServer(std::vector<ConnectionScript> scripts, bool loop, const CodePage &codePage, SimLog &log,
               QObject *parent = nullptr);
+    ~SimServer() override;
 
+    // Binds the port. The first script's turn begins on the next turn of the
+    // event loop (a listener fault then takes the port).
     bool listen(quint16 port, QString *error);
-    quint16 port() const { return m_server.serverPort(); }
+    // The bound port, also while a listener fault holds it.
+    quint16 port() const { return m_port; }
+    // A listener fault holds the port now.
+    bool listenerFaultPlaying() const { return m_fault.has_value(); }
     // Stops listening and drops the connection in play.
     void stop();
 
 signals:
-    // After the last script's connection (never with loop): 0 when every
-    // connection played as written, 1 when one failed.
+    // After the last script's turn (never with loop): 0 when every turn
+    // played as written, 1 when one failed.
     void finished(int exitCode);
     // A whole frame the client of connection number `connection` (1, 2, ...)
     // sent, byte for byte: tests check the console's requests with it.
     void clientFrame(int connection, const QByteArray &frame);
+    // A whole frame the simulator sent to connection number `connection`, as
+    // it went on the wire: tests see what reached the client with it.
+    void serverFrame(int connection, const QByteArray &frame);
 
 private:
+    void beginTurn();
     void takeNext();
     void onPlayerFinished(bool ok);
+    void endTurn(bool ok);
+
+    void playListenerFault(const ListenerFault &fault);
+    void endListenerFault(bool ok);
+    void closeRawSockets();
+    bool listenAgain();
 
     QTcpServer m_server;
     const std::vector<ConnectionScript> m_scripts;
@@ -46,10 +72,20 @@ private:
     const CodePage m_codePage;
     SimLog &m_log;
     QPointer<ConnectionPlayer> m_player;
-    size_t m_next = 0;        // index of the script for the next connection
+    quint16 m_port = 0;
+    size_t m_next = 0;        // index of the script whose turn is next or in play
     int m_connections = 0;    // accepted so far
     int m_failures = 0;
     bool m_done = false;
+
+    // The listener fault in play: the raw listening socket that stands in for
+    // the server's (a full queue, or one that is watched for a connection),
+    // the connection that fills its queue, and the end of the fault.
+    std::optional<ListenerFault> m_fault;
+    int m_rawListener = -1;
+    int m_filler = -1;
+    QSocketNotifier *m_queueWatch = nullptr;
+    QTimer m_faultTimer;
 };
 
 } // namespace Sim

@@ -17,6 +17,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <functional>
 #include <string>
 
 namespace {
@@ -32,6 +33,8 @@ const QString kConnectFailedPrefix = QStringLiteral("Ei saa ühendust maksesüst
 const QString kConnectionLostPrefix = QStringLiteral("Ühendus maksesüsteemiga katkes. (");
 const QString kApprovedPrefix = QStringLiteral("Toiming on teostatud. Kviitungi number: ");
 const QString kPosCommandTaken = QStringLiteral("Toiming täitmiseks võetud.");
+// Logged for a report answer that comes when no report was asked for.
+constexpr char kReportDataIgnored[] = "Report data ignored: no report was requested.";
 
 QByteArray toBytes(const std::string &s)
 {
@@ -89,6 +92,11 @@ public:
     // The socket is being closed by the console, not by the server: its
     // disconnected signal is no server close.
     bool closingLocally = false;
+    // The request frame of the session is being built (building lets events
+    // run, and "Loobu" may be pressed then), and the "0005" of a cancel
+    // pressed meanwhile, sent right behind the request.
+    bool buildingRequest = false;
+    QByteArray heldAbort;
 
     bool sessionRunning() const { return !ending && q.SessionState != Idle; }
     SessionRequests::Address address() const
@@ -111,6 +119,12 @@ public:
         closingLocally = true;
         socket->abort();
     }
+    // Logs and sends one frame, or ends the session when the socket is not
+    // connected: SendFrame without its closing event pump.
+    void writeFrame(const QByteArray &frame, const QByteArrayView logText);
+    // Builds the session's request with build(), sends it, and sends a
+    // cancel pressed while it was built right behind it.
+    void sendRequest(const std::function<QByteArray()> &build, const QByteArrayView logText = {});
 
     // Socket and timer events.
     void onConnected();
@@ -131,6 +145,7 @@ public:
 
     // Incoming messages.
     void ProcessReceived();
+    bool dropToStartByte();
     qint16 takeFrame(VaroManager &message);
     void OnStatusText(const QByteArray &text);
     void OnKeepAlive();
@@ -143,6 +158,17 @@ public:
 
     void logEvent(const QByteArray &text) { log.logEvent(text); }
 };
+
+namespace {
+
+// Server text inside a log entry is written escaped, so no text the server
+// sends can end an entry or forge one.
+QByteArray logged(QByteArrayView serverText)
+{
+    return TransactionLog::escapeServerText(serverText);
+}
+
+} // namespace
 
 PaymentSession::PaymentSession(SessionHost &host, const ConsoleSettings &settings,
                                const QString &logPath, QObject *parent)
@@ -212,6 +238,7 @@ void PaymentSession::BeginSession()
 
     d->closingLocally = false;
     ReceiveBuffer.clear();
+    d->heldAbort.clear();
     if (d->socket->state() != QAbstractSocket::UnconnectedState)
         d->closeSocket();
     d->closingLocally = false;
@@ -289,7 +316,15 @@ void PaymentSession::SendAbort()
     // would only end a session that does not exist and wipe the status line.
     if (SessionState == Idle)
         return;
-    SendFrame(SessionRequests::abort(d->address(), d->eventHook()), {});
+    const QByteArray frame = SessionRequests::abort(d->address(), d->eventHook());
+    // Pressed while the request is being built: a "0005" sent now would reach
+    // the server before the request it cancels, and the server would never
+    // see the cancel. It goes right behind the request instead.
+    if (d->buildingRequest) {
+        d->heldAbort = frame;
+        return;
+    }
+    SendFrame(frame, {});
 }
 
 void PaymentSession::ButtonResponse(quint8 ButtonCode)
@@ -312,24 +347,43 @@ void PaymentSession::InputResponse(quint8 ButtonCode, const QString &Text)
 
 void PaymentSession::SendFrame(const QByteArray &frame, const QByteArray &logText)
 {
-    d->log.logOutgoing(logText.isEmpty() ? frame : logText);
-    if (SessionState == Idle) {
+    d->writeFrame(frame, logText);
+    d->host.processEvents();
+}
+
+void PaymentSession::Private::writeFrame(const QByteArray &frame, const QByteArrayView logText)
+{
+    log.logOutgoing(logText.isEmpty() ? frame : logText.toByteArray());
+    if (q.SessionState == Idle) {
         // The session ended while the frame was being built (building lets
         // events run, and the server may close meanwhile): it has nobody to
         // go to, and ending the session again would wipe the status line it
         // left and report a failure on a session that is over.
-    } else if (d->socket->state() == QAbstractSocket::ConnectedState) {
-        d->socket->write(frame);
+    } else if (socket->state() == QAbstractSocket::ConnectedState) {
+        socket->write(frame);
         // Hand the bytes to the system now: a close that follows (ReturnToIdle
         // aborts the socket) must not drop them.
-        d->socket->flush();
+        socket->flush();
     } else {
-        const qint16 was = SessionState;
-        ReturnToIdle();
+        const qint16 was = q.SessionState;
+        q.ReturnToIdle();
         if (was != Closing)
-            d->showError(kWriteOnClosedText);
+            showError(kWriteOnClosedText);
     }
-    d->host.processEvents();
+}
+
+void PaymentSession::Private::sendRequest(const std::function<QByteArray()> &build, const QByteArrayView logText)
+{
+    buildingRequest = true;
+    const QByteArray frame = build();
+    buildingRequest = false;
+    const quint64 session = generation;
+    QByteArray abort;
+    abort.swap(heldAbort);
+    writeFrame(frame, logText);
+    if (!abort.isEmpty() && generation == session && sessionRunning())
+        writeFrame(abort, {});
+    host.processEvents();
 }
 
 void PaymentSession::SendClose()
@@ -357,15 +411,15 @@ void PaymentSession::Private::sendCardPayment(bool booking)
     double amount = 0;
     GetAmount(host.entryFieldText(2), amount);
     const QByteArray card = CodePage::console().encode(NormalizeTrackText(host.entryFieldText(1)));
-    const QByteArray frame = SessionRequests::cardPayment(address(), amount, card, booking, eventHook());
-    q.SendFrame(frame, SessionRequests::cardPaymentLogText(q.sessionNumber, amount));
+    sendRequest([&] { return SessionRequests::cardPayment(address(), amount, card, booking, eventHook()); },
+                SessionRequests::cardPaymentLogText(q.sessionNumber, amount));
 }
 
 void PaymentSession::Private::sendCancellation()
 {
     q.SessionState = Cancellation;
     const qint32 receipt = ReceiptNumberA(host.entryFieldText(3)).value_or(-1);
-    q.SendFrame(SessionRequests::cancellation(address(), receipt, eventHook()), {});
+    sendRequest([&] { return SessionRequests::cancellation(address(), receipt, eventHook()); });
 }
 
 void PaymentSession::Private::sendTip()
@@ -374,7 +428,7 @@ void PaymentSession::Private::sendTip()
     double amount = 0;
     GetAmount(host.entryFieldText(9), amount);
     const qint32 receipt = ReceiptNumberA(host.entryFieldText(8)).value_or(-1);
-    q.SendFrame(SessionRequests::tip(address(), amount, receipt, eventHook()), {});
+    sendRequest([&] { return SessionRequests::tip(address(), amount, receipt, eventHook()); });
 }
 
 void PaymentSession::Private::sendBookingCompletion()
@@ -383,7 +437,7 @@ void PaymentSession::Private::sendBookingCompletion()
     double amount = 0;
     GetAmount(host.entryFieldText(7), amount);
     const qint32 receipt = ReceiptNumberB(host.entryFieldText(4)).value_or(-1);
-    q.SendFrame(SessionRequests::bookingCompletion(address(), amount, receipt, eventHook()), {});
+    sendRequest([&] { return SessionRequests::bookingCompletion(address(), amount, receipt, eventHook()); });
 }
 
 void PaymentSession::Private::sendReportRequest()
@@ -392,14 +446,16 @@ void PaymentSession::Private::sendReportRequest()
     q.ReportPeriodText = QStringLiteral("Periood: ")
                        + FormatStamp(QString::fromLatin1(q.ReportFromStamp)) + QStringLiteral(" - ")
                        + FormatStamp(QString::fromLatin1(q.ReportToStamp));
-    q.SendFrame(SessionRequests::reportRequest(address(), q.ReportFromStamp, q.ReportToStamp, eventHook()),
-                {});
+    sendRequest([&] {
+        return SessionRequests::reportRequest(address(), q.ReportFromStamp, q.ReportToStamp, eventHook());
+    });
 }
 
 void PaymentSession::Private::sendPosCommand()
 {
     q.SessionState = PosCommandRequest;
-    q.SendFrame(SessionRequests::posCommand(address(), quint8(q.PendingPosCommand & 0xFF), eventHook()), {});
+    const quint8 command = quint8(q.PendingPosCommand & 0xFF);
+    sendRequest([&] { return SessionRequests::posCommand(address(), command, eventHook()); });
 }
 
 // --- Socket and timer events ----------------------------------------------------
@@ -512,9 +568,12 @@ void PaymentSession::Private::onTimeout()
 
 // Takes one frame at a time from the front of ReceiveBuffer and dispatches it.
 // A loop, not a call per frame: a server may send any number of frames in one
-// read. It stops at an incomplete or bad frame (the rest waits for the next
-// data arrival), at a frame for another POS or another session (likewise),
-// when the server's "0023" ends the session, and when the buffer is empty.
+// read. It stops at an incomplete frame (the rest waits for the next data
+// arrival), when the server's "0023" ends the session, and when the buffer is
+// empty. A bad frame, a frame for another POS or another session, and bytes
+// before the next start byte are dropped, and the frames behind them are
+// handled in the same pass: a server that sends its approval right behind
+// such a frame and then waits for "0023" must not see the console time out.
 // Handlers let events run, which may append to ReceiveBuffer or end the
 // session; the buffer is therefore read afresh for every frame.
 void PaymentSession::Private::ProcessReceived()
@@ -522,17 +581,22 @@ void PaymentSession::Private::ProcessReceived()
     const quint64 session = generation;
     const QByteArray pos = CodePage::console().encode(settings.fPOSID);
     while (generation == session && !q.ReceiveBuffer.isEmpty()) {
+        if (dropToStartByte())
+            continue;
         VaroManager message;
         message.Reset();
-        if (takeFrame(message) != VaroManager::Parsed)
+        const qint16 result = takeFrame(message);
+        if (result == VaroManager::Incomplete)
             return;
+        if (result != VaroManager::Parsed)
+            continue;
 
         if (field(message, VaroMsg::kFieldPos, VaroMsg::kNoPosOrSession) != pos)
-            return;
+            continue;
         const QString sessionText =
             QString::fromLatin1(field(message, VaroMsg::kFieldSession, VaroMsg::kNoPosOrSession));
         if (!IsNumericText(sessionText) || sessionText.trimmed().toDouble() != double(q.sessionNumber))
-            return;
+            continue;
 
         const QByteArray code = field(message, VaroMsg::kFieldCode);
         if (code == VaroMsg::kSessionClose) {
@@ -559,9 +623,29 @@ void PaymentSession::Private::ProcessReceived()
         } else if (code == VaroMsg::kApproved) {
             OnApproved(message);
         } else if (code == VaroMsg::kReportData) {
-            host.DecodeReport(message);
+            // Only the report request's own answer is decoded: in the middle
+            // of a payment a "0020" would end the payment without its outcome
+            // and write a report with the settings of an earlier request.
+            if (q.SessionState == ReportRequest)
+                host.DecodeReport(message);
+            else
+                logEvent(kReportDataIgnored);
         }
     }
+}
+
+// Bytes in front of ReceiveBuffer that cannot begin a frame (no start byte)
+// would stay there for good, and every frame behind them with them, until the
+// session timed out. They are dropped up to the next start byte (all of them
+// when there is none). True when something was dropped.
+bool PaymentSession::Private::dropToStartByte()
+{
+    QByteArray &buffer = q.ReceiveBuffer;
+    if (buffer.isEmpty() || uchar(buffer[0]) == VaroFrame::kStartByte)
+        return false;
+    const qsizetype next = buffer.indexOf(char(VaroFrame::kStartByte));
+    buffer.remove(0, next < 0 ? buffer.size() : next);
+    return true;
 }
 
 // ProcessMessage on the front of ReceiveBuffer, with its results and its
@@ -597,7 +681,7 @@ qint16 PaymentSession::Private::takeFrame(VaroManager &message)
 void PaymentSession::Private::OnStatusText(const QByteArray &text)
 {
     host.setStatusLine(CodePage::console().decode(text));
-    logEvent("StatusText: " + text);
+    logEvent("StatusText: " + logged(text));
 }
 
 void PaymentSession::Private::OnKeepAlive()
@@ -618,7 +702,7 @@ void PaymentSession::Private::OnDeclined(const VaroManager &message)
 {
     const QByteArray text = field(message, VaroMsg::kFieldText);
     const QByteArray reason = field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason);
-    logEvent("Transaction Declined: " + reason + " - " + text);
+    logEvent("Transaction Declined: " + logged(reason) + " - " + logged(text));
     q.SendClose();
     // Shown after the close: the box stays open when the session has ended.
     showError(CodePage::console().decode(text));
@@ -638,7 +722,7 @@ void PaymentSession::Private::OnButtonBox(const VaroManager &message)
 {
     const qint32 style = DecodeInt32(field(message, VaroMsg::kFieldStyle, QByteArrayView("\0\0\0\0", 4)));
     const QByteArray text = field(message, VaroMsg::kFieldText);
-    logEvent("ButtonBox: " + text);
+    logEvent("ButtonBox: " + logged(text));
     host.OpenBox(1, CodePage::console().decode(text), style);
 }
 
@@ -647,7 +731,7 @@ void PaymentSession::Private::OnInputBox(const VaroManager &message)
     const qint32 style = DecodeInt32(field(message, VaroMsg::kFieldStyle, QByteArrayView("\0\0\0\0", 4)));
     const QByteArray text = field(message, VaroMsg::kFieldText);
     const bool masked = field(message, VaroMsg::kFieldMasked) == QByteArrayView("\x01", 1);
-    logEvent("InputBox: " + text);
+    logEvent("InputBox: " + logged(text));
     host.OpenBox(masked ? 3 : 2, CodePage::console().decode(text), style);
 }
 

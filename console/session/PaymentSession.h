@@ -13,6 +13,11 @@
 // (data arrival, SendFrame, ReturnToIdle, SendClose, frame building) may
 // re-enter the session.
 //
+// Incoming frames are taken in order: a frame the console drops (bad check
+// byte, another POS, another session) and bytes before the next start byte
+// do not hold up the frames behind them. A report answer "0020" is decoded
+// only in ReportRequest; elsewhere it is logged and ignored.
+//
 // Events belong to the session they arrived in: a time-out, a socket signal
 // or data that comes after its session has ended (or while ReturnToIdle is
 // ending it) is dropped, so nothing is ever reported on a session that is
@@ -112,6 +117,8 @@ public:
     bool PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved);
 
     // The cancel button "Loobu": "0005" unless CancelLocked; nothing in Idle.
+    // Pressed while the request is being built, the "0005" goes out right
+    // behind the request, never before it.
     void SendAbort();
     // Answers of the prompt dialog; sent only while the socket is connected.
     void ButtonResponse(quint8 ButtonCode);

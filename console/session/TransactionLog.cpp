@@ -26,6 +26,32 @@ QByteArray TransactionLog::stamp() const
     return stampText(m_clock->now());
 }
 
+QByteArray TransactionLog::escapeServerText(QByteArrayView text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QByteArray out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const uchar b = uchar(c);
+        switch (b) {
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        default:
+            if (b < 0x20) {
+                out += "\\x";
+                out += kHex[b >> 4];
+                out += kHex[b & 0x0F];
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out;
+}
+
 void TransactionLog::logOutgoing(const QByteArray &text)
 {
     QByteArray line;

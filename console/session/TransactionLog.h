@@ -2,7 +2,8 @@
 // payment server. Never truncated, rotated or read back by the console.
 //
 // Two kinds of entry, both appended as raw bytes (texts already in the
-// console code page, frames byte for byte, control bytes included):
+// console code page, outgoing frames byte for byte, control bytes included;
+// the server's texts inside event entries escaped, see escapeServerText):
 //
 //   outgoing  '"' STAMP " OUT:" TEXT '"' CR LF      one per message sent
 //   event     STAMP " " TEXT                        no quotes, no terminator
@@ -35,6 +36,13 @@ public:
     // failure never stops the session.
     void logOutgoing(const QByteArray &text);
     void logEvent(const QByteArray &text);
+
+    // Text that came from the server, as it goes into an entry: every byte
+    // below 0x20, '"' and '\' written as an escape (\r, \n, \t, \", \\, and
+    // \xHH with two capital hex digits for the others), every other byte as
+    // it is. A server text can then neither end an entry (CR LF, '"') nor
+    // look like the escape of a byte it does not hold.
+    static QByteArray escapeServerText(QByteArrayView text);
 
     // "dd.MM.yyyy HH:mm:ss", ASCII digits whatever the locale.
     static QByteArray stampText(const QDateTime &time);

@@ -207,6 +207,28 @@ TEST(ScenarioLoadTest, ShorthandsMeanTheirLongForms)
     EXPECT_EQ(steps[0].label, QStringLiteral("steps[0] expect 0010|0011"));
 }
 
+TEST(ScenarioLoadTest, ListenerFaultsTakeTheirTurnAmongConnections)
+{
+    const LoadResult loaded = loadScenarioJson(
+        R"({"connections": [ {"listener": {"refuse": {"forMs": 300}}}, {"listener": {"unanswered": {}}},
+                             {"listener": {"resetQueued": {"forMs": 7}}}, {"steps": []} ]})",
+        QStringLiteral("port.json"), cp1257());
+    ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString();
+    const auto &connections = loaded.scenario->connections;
+    ASSERT_EQ(connections.size(), 4u);
+    ASSERT_TRUE(connections[0].listener);
+    EXPECT_EQ(connections[0].listener->kind, ListenerFault::Kind::Refuse);
+    EXPECT_EQ(connections[0].listener->forMs, 300);
+    ASSERT_TRUE(connections[1].listener);
+    EXPECT_EQ(connections[1].listener->kind, ListenerFault::Kind::Unanswered);
+    EXPECT_EQ(connections[1].listener->forMs, 10000) << "the default";
+    ASSERT_TRUE(connections[2].listener);
+    EXPECT_EQ(connections[2].listener->kind, ListenerFault::Kind::ResetQueued);
+    EXPECT_EQ(listenerFaultName(connections[2].listener->kind), QStringLiteral("resetQueued"));
+    EXPECT_FALSE(connections[3].listener);
+    EXPECT_TRUE(connections[0].steps.empty());
+}
+
 TEST(ScenarioLoadTest, TextThatTheCodePageCannotCarryIsWarnedAbout)
 {
     const LoadResult loaded = loadScenarioJson(R"({"steps": [ {"send": {"code": "0002", "fields": [{"id": 5, "text": "Ω"}]}} ]})",
@@ -237,9 +259,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadFileRow{"NotJson", "{\n \"steps\": [\n  }", ":3:4: "},
         BadFileRow{"NotAnObject", "[1]", ": the file must hold one JSON object { ... }"},
-        BadFileRow{"NeitherStepsNorConnections", "{}", ": a scenario needs either \"steps\" (one connection) or \"connections\" (a list of them), not neither"},
-        BadFileRow{"BothStepsAndConnections", R"({"steps": [], "connections": []})", ": a scenario needs either \"steps\" (one connection) or \"connections\" (a list of them), not both"},
-        BadFileRow{"UnknownTopKey", R"({"steps": [], "stpes": []})", ": stpes: unknown key; expected one of: name, description, connections, steps, on, endTimeoutMs"},
+        BadFileRow{"NeitherStepsNorConnections", "{}", ": a scenario needs either \"steps\" or \"listener\" (one connection) or \"connections\" (a list of them), not neither"},
+        BadFileRow{"BothStepsAndConnections", R"({"steps": [], "connections": []})", ": a scenario needs either \"steps\" or \"listener\" (one connection) or \"connections\" (a list of them), not both"},
+        BadFileRow{"UnknownTopKey", R"({"steps": [], "stpes": []})", ": stpes: unknown key; expected one of: name, description, connections, steps, listener, on, endTimeoutMs"},
+        BadFileRow{"ListenerAndConnections", R"({"listener": {"refuse": {}}, "connections": []})", ": a scenario needs either \"steps\" or \"listener\" (one connection) or \"connections\" (a list of them), not both"},
+        BadFileRow{"ListenerWithSteps", R"({"listener": {"refuse": {}}, "steps": []})", ": steps: a listener fault plays no connection, so it takes no \"steps\""},
+        BadFileRow{"ListenerWithHandler", R"({"connections": [ {"listener": {"refuse": {}}, "on": {}} ]})", ": connections[0].on: a listener fault plays no connection, so it takes no \"on\""},
+        BadFileRow{"UnknownListenerFault", R"({"listener": {"crash": {}}})", ": listener: unknown listener fault \"crash\"; a listener fault is one of: refuse, unanswered, resetQueued"},
+        BadFileRow{"TwoListenerFaults", R"({"listener": {"refuse": {}, "unanswered": {}}})", ": listener: a listener fault is one fault, but this one has both"},
+        BadFileRow{"EmptyListenerFault", R"({"listener": {}})", ": listener: empty listener fault; it is one of: refuse, unanswered, resetQueued"},
+        BadFileRow{"ListenerFaultUnknownKey", R"({"listener": {"refuse": {"ms": 5}}})", ": listener.refuse.ms: unknown key; expected one of: forMs"},
+        BadFileRow{"ListenerFaultZeroTime", R"({"listener": {"unanswered": {"forMs": 0}}})", ": listener.unanswered.forMs: 0 is outside 1..2147483647"},
         BadFileRow{"UnknownStep", R"({"steps": [ {"sleep": 5} ]})", ": steps[0]: unknown step \"sleep\"; a step is one of: send, sendSplit, sendBatch, expect, wait, keepAlive, silent, close, garbage, endlessFrame, answerClose"},
         BadFileRow{"TwoActionsInAStep", R"({"steps": [ {"wait": 5, "close": {}} ]})", ": steps[0]: a step does one thing, but this one has both \"close\" and \"wait\""},
         BadFileRow{"MessageWithoutCode", R"({"steps": [ {"send": {}} ]})", ": steps[0].send.code: every message needs its code, such as \"0002\""},

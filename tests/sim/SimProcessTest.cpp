@@ -13,6 +13,14 @@
 #include <algorithm>
 #include <map>
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace SimTest;
 
 namespace {
@@ -739,6 +747,120 @@ TEST_F(SimProcessTest, SigtermEndsARunningSessionWithExitCode0)
     m_sim.process().terminate();   // SIGTERM
     expectCleanExit();
     EXPECT_TRUE(m_client.waitForDisconnect());
+}
+
+// ---- listener faults -------------------------------------------------------
+
+// One connection attempt to 127.0.0.1:port: 0 when it stood within ms,
+// otherwise the error (ECONNREFUSED), or ETIMEDOUT when no answer came at all.
+int connectOnce(quint16 port, int ms)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    int result = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        result = errno;
+        if (result == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, ms) == 1) {
+                socklen_t len = sizeof result;
+                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &len);
+            } else {
+                result = ETIMEDOUT;
+            }
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+class SimListenerFaultTest : public ::testing::Test {
+protected:
+    // A listener fault for the first turn, then a connection that answers
+    // a payment with one status text.
+    void startWith(const QByteArray &fault)
+    {
+        const QByteArray json = R"({"connections": [ {"listener": )" + fault
+                              + R"(}, {"steps": [ {"expect": "0001"}, {"send": {"code": "0002"}} ]} ]})";
+        ASSERT_TRUE(m_sim.start({m_folder.write(QStringLiteral("port.json"), json)})) << m_sim.errorOutput().constData();
+    }
+    bool logged(const char *text)
+    {
+        return waitUntil([&] { return m_sim.output().contains(text); });
+    }
+    // The turn after the fault plays as a connection should.
+    void expectTheNextConnectionPlays()
+    {
+        SimClient client;
+        ASSERT_TRUE(client.connectTo(m_sim.port()));
+        client.send(paymentRequest());
+        const auto status = client.nextFrame();
+        ASSERT_TRUE(status);
+        EXPECT_EQ(codeOf(*status), "0002");
+        closeHandshake(client);
+    }
+
+    ScenarioFolder m_folder;
+    SimProcess m_sim;
+};
+
+TEST_F(SimListenerFaultTest, ClosedPortRefusesConnectionsForItsTimeThenListensAgain)
+{
+    startWith(R"({"refuse": {"forMs": 1500}})");
+    EXPECT_TRUE(m_sim.firstLine().startsWith("listening on 127.0.0.1:")) << "the port comes first, the fault after";
+    ASSERT_TRUE(logged("the port is closed for 1500 ms")) << m_sim.output().constData();
+    EXPECT_EQ(connectOnce(m_sim.port(), 2000), ECONNREFUSED);
+    ASSERT_TRUE(logged("listening again")) << m_sim.output().constData();
+    expectTheNextConnectionPlays();
+    ASSERT_TRUE(m_sim.waitForExit());
+    EXPECT_EQ(m_sim.exitCode(), 0) << m_sim.output().constData();
+}
+
+TEST_F(SimListenerFaultTest, FullQueueLeavesConnectionAttemptsUnanswered)
+{
+    startWith(R"({"unanswered": {"forMs": 1500}})");
+    ASSERT_TRUE(logged("the accept queue is full for 1500 ms")) << m_sim.output().constData();
+    EXPECT_EQ(connectOnce(m_sim.port(), 500), ETIMEDOUT) << "the handshake was answered";
+    ASSERT_TRUE(logged("listening again")) << m_sim.output().constData();
+    expectTheNextConnectionPlays();
+    ASSERT_TRUE(m_sim.waitForExit());
+    EXPECT_EQ(m_sim.exitCode(), 0) << m_sim.output().constData();
+}
+
+TEST_F(SimListenerFaultTest, QueuedConnectionIsResetBeforeTheServerTakesIt)
+{
+    startWith(R"({"resetQueued": {"forMs": 10000}})");
+    ASSERT_TRUE(logged("waiting up to 10000 ms for a connection to reset")) << m_sim.output().constData();
+    // The handshake completes (the kernel answers it); then the reset.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(m_sim.port());
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ASSERT_TRUE(logged("closing the port resets it")) << m_sim.output().constData();
+    char byte = 0;
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_EQ(::recv(fd, &byte, 1, 0), -1);
+    EXPECT_EQ(errno, ECONNRESET);
+    ::close(fd);
+    ASSERT_TRUE(logged("listening again")) << m_sim.output().constData();
+    expectTheNextConnectionPlays();
+    ASSERT_TRUE(m_sim.waitForExit());
+    EXPECT_EQ(m_sim.exitCode(), 0) << m_sim.output().constData();
+}
+
+TEST_F(SimListenerFaultTest, ResetWithoutAConnectionToResetFailsTheTurn)
+{
+    ASSERT_TRUE(m_sim.start({m_folder.write(QStringLiteral("port.json"), R"({"listener": {"resetQueued": {"forMs": 200}}})")}));
+    ASSERT_TRUE(m_sim.waitForExit());
+    EXPECT_EQ(m_sim.exitCode(), 1) << m_sim.output().constData();
+    EXPECT_TRUE(m_sim.output().contains("no connection came within 200 ms")) << m_sim.output().constData();
 }
 
 TEST(SimProgramTest, SigtermWhileListeningExitsWith0)

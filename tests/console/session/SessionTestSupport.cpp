@@ -109,6 +109,8 @@ void FakeSessionHost::DecodeReport(const VaroManager &message)
 void FakeSessionHost::processEvents()
 {
     ++processEventsCalls;
+    if (onProcessEvents)
+        onProcessEvents();
     QCoreApplication::processEvents();
 }
 

@@ -75,6 +75,9 @@ public:
     std::function<void()> onPrintReceipt;
     std::function<void()> onShowFinalStatus;
     std::function<void(const VaroManager &)> onDecodeReport;
+    // Runs at every processEvents, before the events: what the cashier does
+    // while the session lets the window breathe.
+    std::function<void()> onProcessEvents;
 };
 
 // A frame the console sent, as the server received it.

@@ -1,0 +1,112 @@
+// Faults in what the cashier was told, each shown through the real main
+// window against the simulator in this process: an approval behind a frame
+// the console drops or behind bytes that are not a frame, a report answer in
+// the middle of a payment, "Loobu" pressed while the request is being built,
+// and server texts that could write log entries of their own.
+//
+// Each approval must be shown well before the console's 15 s answer
+// time-out, since the server sends nothing after it but the answer to
+// "0023": a console that waited for more data would fail here.
+#include "SimWindowFixture.h"
+
+#include "session/TransactionLog.h"
+
+#include <QAbstractSocket>
+#include <QDir>
+#include <QTcpSocket>
+
+namespace {
+
+const QString kApproved = u"Toiming on teostatud. Kviitungi number: 123"_qs;
+constexpr int kLongBeforeTheTimeoutMs = 5000;
+
+class OutcomeWindow : public SimWindowFixture {
+protected:
+    // The payment ended as an approval, with its receipt and no failure.
+    void expectApprovedPayment()
+    {
+        ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs)) << "no outcome; status line: " << statusLine().toStdString();
+        QTest::qWait(50);
+        EXPECT_EQ(statusLine(), kApproved);
+        EXPECT_EQ(boxStack().boxCount(), 0) << messageBoxText().toStdString();
+        EXPECT_EQ(printer.documents, 1);
+        EXPECT_TRUE(text("Text2")->text().isEmpty()) << "the amount is cleared after an approval";
+    }
+};
+
+TEST_F(OutcomeWindow, ApprovalRightBehindAFrameWithAWrongCheckByteIsShown)
+{
+    startShippedSimulator("approval-behind-bad-frame.json");
+    open();
+    swipePayment();
+    expectApprovedPayment();
+}
+
+TEST_F(OutcomeWindow, ApprovalBehindBytesThatAreNotAFrameIsShown)
+{
+    startShippedSimulator("garbage-before-approval.json");
+    open();
+    swipePayment();
+    expectApprovedPayment();
+    EXPECT_TRUE(logBytes().contains("StatusText: ")) << "the status text behind the bytes was handled";
+}
+
+TEST_F(OutcomeWindow, ReportAnswerInAPaymentIsIgnoredAndThePaymentApproved)
+{
+    startShippedSimulator("report-in-payment.json");
+    open();
+    swipePayment();
+    expectApprovedPayment();
+    EXPECT_TRUE(serverCodes.contains("0020")) << "the report answer went out";
+    EXPECT_FALSE(QDir(home).exists(u"Report.pdf"_qs)) << "a report was written in the middle of a payment";
+    EXPECT_TRUE(logBytes().contains("Report data ignored: no report was requested."));
+}
+
+// The server takes a "0005" only for a transaction it has seen: one that
+// comes before the request is passed over, and the cancel is lost.
+TEST_F(OutcomeWindow, LoobuPressedWhileTheRequestIsBuiltReachesTheServerAfterTheRequest)
+{
+    startSimulatorJson(R"({ "steps": [
+        { "expect": "0001" },
+        { "expect": { "code": "0005", "timeoutMs": 3000 } },
+        { "send": { "code": "0006", "fields": [ { "id": 5, "text": "Tehing katkestati kassas" }, { "id": 9, "text": "KK" } ] } }
+    ] })");
+    Form1 &w = open();
+    // The cashier's click lands while the console builds its request: the
+    // building lets events run once per field, and the click is queued the
+    // moment the connection stands, before the request is begun.
+    QPushButton *loobu = child<QPushButton>("Command2");
+    QObject::connect(w.session().Winsock1(), &QAbstractSocket::stateChanged, loobu,
+                     [loobu](QAbstractSocket::SocketState state) {
+                         if (state == QAbstractSocket::ConnectedState)
+                             QMetaObject::invokeMethod(loobu, &QPushButton::click, Qt::QueuedConnection);
+                     });
+    swipePayment();
+    ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs)) << "no outcome; status line: " << statusLine().toStdString();
+    EXPECT_EQ(clientCodes.mid(0, 2), (QByteArrayList{"0001", "0005"}));
+    EXPECT_EQ(messageBoxText(), u"Tehing katkestati kassas"_qs);
+    EXPECT_TRUE(statusLine().isEmpty());
+}
+
+// A status text that holds CR LF and quotes wrote what read as entries of
+// the console's own into log.txt.
+TEST_F(OutcomeWindow, ServerTextsAreWrittenToTheLogEscaped)
+{
+    startSimulatorJson(R"({ "steps": [
+        { "expect": "0001" },
+        { "send": { "code": "0002", "fields": [ { "id": 5, "hex": "4f 4b 22 0d 0a 22 31 2e 31 2e 32 30 32 36 20 4f 55 54 3a 58 22 0d 0a" } ] } },
+        { "send": { "code": "0012", "fields": [ { "id": 13, "int32": 123 } ] } }
+    ] })");
+    open();
+    swipePayment();
+    ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs));
+    EXPECT_EQ(statusLine(), kApproved);
+    const QByteArray log = logBytes();
+    EXPECT_TRUE(log.contains(R"(StatusText: OK\"\r\n\"1.1.2026 OUT:X\"\r\n)")) << log.toStdString();
+    // Two entries end a line: the request's and the close request's; the
+    // event entries run on between them.
+    EXPECT_EQ(log.count("\"\r\n"), 2) << log.toStdString();
+    EXPECT_FALSE(log.contains("\r\n\"1.1.2026"));
+}
+
+} // namespace
