@@ -233,6 +233,7 @@ TEST_F(Form3Test, LeftAndRightMoveBetweenThePartsOfADate)
     dialog.show();
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.DTPicker1->setDate(QDate(2026, 11, 6));
     dialog.DTPicker1->setFocus(Qt::TabFocusReason);
     dialog.DTPicker1->setCurrentSection(QDateTimeEdit::DaySection);
     for (int i = 0; i < 4 && dialog.DTPicker1->currentSection() == QDateTimeEdit::DaySection; ++i)
@@ -240,7 +241,7 @@ TEST_F(Form3Test, LeftAndRightMoveBetweenThePartsOfADate)
     ASSERT_EQ(dialog.DTPicker1->currentSection(), QDateTimeEdit::MonthSection);
     EXPECT_EQ(QApplication::focusWidget(), dialog.DTPicker1) << "Right stays in the picker";
     QTest::keyClick(dialog.DTPicker1, Qt::Key_Up);
-    EXPECT_EQ(dialog.DTPicker1->date(), QDate(2027, 1, 6));
+    EXPECT_EQ(dialog.DTPicker1->date(), QDate(2026, 12, 6)) << "Up changed the month";
 }
 
 TEST_F(Form3Test, OkWhileAnotherSessionRunsTellsTheCashierAndStaysOpen)
