@@ -36,7 +36,7 @@ TEST(ReceiptLocale, RunsUnderTheLocaleCTestAskedFor)
 {
     const QByteArray wanted = qgetenv("TELLAR_TEST_DECIMAL_SEPARATOR");
     ASSERT_FALSE(wanted.isEmpty()) << "run through CTest";
-    EXPECT_EQ(decimalSeparator(), QChar(wanted.front()));
+    EXPECT_EQ(decimalSeparator(), QLatin1Char(wanted.front()));
 }
 
 TEST_P(ReceiptInEveryLocale, SentNumberIsTheValidatedOne)
