@@ -89,8 +89,15 @@ def main():
                 env["DBUS_SESSION_BUS_ADDRESS"] = line.split("=", 1)[1].rstrip(";").strip("'")
             elif line.startswith("DBUS_SESSION_BUS_PID="):
                 bus_pids.append(int(line.split("=", 1)[1].rstrip(";")))
-        start([bus_launcher, "--launch-immediately"], env=env, stderr=subprocess.DEVNULL)
-        time.sleep(0.5)
+        start([bus_launcher, "--launch-immediately"], env=env, stderr=subprocess.DEVNULL,
+              start_new_session=True)
+
+        def a11y_bus_up():
+            r = subprocess.run(["dbus-send", "--session", "--dest=org.a11y.Bus", "--print-reply",
+                                "/org/a11y/bus", "org.a11y.Bus.GetAddress"], env=env,
+                               capture_output=True, text=True)
+            return r.returncode == 0 and "unix:" in r.stdout
+        wait_for(a11y_bus_up, 20, "the accessibility bus")
         os.environ.update({k: env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR")})
 
         # The payment server and a console set up for it.
@@ -229,6 +236,10 @@ def main():
                 p.terminate()
                 p.wait(timeout=5)
             except Exception:
+                pass
+            try:
+                os.killpg(p.pid, signal.SIGTERM)   # the bus launcher's own children
+            except OSError:
                 pass
         for pid in bus_pids:
             try:
