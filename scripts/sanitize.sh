@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The suites under the sanitizers.
+#
+#   bash scripts/sanitize.sh asan [build-dir]   every test under AddressSanitizer
+#                                               and UBSan (default build-asan)
+#   bash scripts/sanitize.sh tsan [build-dir]   the threaded tests under
+#                                               ThreadSanitizer (default build-tsan)
+#
+# Both build with g++ (Debug; the ASan build at -O1, which keeps its tests
+# quick and its stacks readable) and run through CTest, offscreen. Any report
+# fails its test: UBSan and ASan halt at the first, TSan exits with 66.
+# Leaks that belong to the system libraries are suppressed by
+# scripts/sanitizer-leaks.supp, each with its reason; nothing of the
+# project's own is.
+# Set TELLAR_CCACHE=1 to compile through ccache.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mode=${1:?usage: sanitize.sh asan|tsan [build-dir]}
+here=$PWD
+
+launcher=()
+if [ "${TELLAR_CCACHE:-0}" = 1 ]; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+jobs=$(nproc)
+
+# The tests that run threads of their own: the report's save on its worker
+# thread (flow, session, end to end), the event pacer between the layout's
+# passes (layout), and the session and the window against varo-sim.
+tsan_tests='^(report_flow_test|report_layout_test|report_session_test|report_end_to_end_test|session_sim_test|payment_session_test|window_sim_test)$'
+
+case "$mode" in
+asan)
+  build=${2:-build-asan}
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DCMAKE_C_FLAGS=-O1 \
+        -DTELLAR_SANITIZE=ON -DTELLAR_BUILD_BENCH=OFF "${launcher[@]}"
+  cmake --build "$build" -j"$jobs"
+  export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_odr_violation=0:strict_init_order=1"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  export LSAN_OPTIONS="suppressions=$here/scripts/sanitizer-leaks.supp:print_suppressions=0"
+  # The package test builds and checks the Release package in a build of its
+  # own, without sanitizers: nothing of it runs instrumented, and the normal
+  # suite runs it already.
+  ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE '^package$'
+  ;;
+tsan)
+  build=${2:-build-tsan}
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DTELLAR_TSAN=ON -DTELLAR_BUILD_BENCH=OFF "${launcher[@]}"
+  targets=$(echo "$tsan_tests" | tr -d '^$()' | tr '|' ' ')
+  # shellcheck disable=SC2086
+  cmake --build "$build" -j"$jobs" --target $targets
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:history_size=4"
+  ctest --test-dir "$build" --output-on-failure -j"$jobs" -R "$tsan_tests"
+  ;;
+*)
+  echo "usage: sanitize.sh asan|tsan [build-dir]" >&2
+  exit 2
+  ;;
+esac
