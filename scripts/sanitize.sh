@@ -29,6 +29,18 @@ jobs=$(nproc)
 # passes (layout), and the session and the window against varo-sim.
 tsan_tests='^(report_flow_test|report_layout_test|report_session_test|report_end_to_end_test|session_sim_test|payment_session_test|window_sim_test)$'
 
+# A test's private cupsd must end with the test: one left running keeps every
+# descriptor it inherited (a build lock held by a parent, for one) and the
+# scheduler's folder. pgrep only looks.
+no_scheduler_outlives_its_test() {
+  local left
+  left=$(pgrep -f "cupsd .*$(realpath "$1")/test-tmp/" || true)
+  if [ -n "$left" ]; then
+    echo "a test's cupsd outlived its test: pid(s) $left" >&2
+    return 1
+  fi
+}
+
 case "$mode" in
 asan)
   build=${2:-build-asan}
@@ -42,6 +54,7 @@ asan)
   # own, without sanitizers: nothing of it runs instrumented, and the normal
   # suite runs it already.
   ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE '^package$'
+  no_scheduler_outlives_its_test "$build"
   ;;
 tsan)
   build=${2:-build-tsan}
