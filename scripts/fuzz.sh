@@ -8,7 +8,8 @@
 # running out of memory) is saved under <build-dir>/artifacts/ and the script
 # exits non-zero once every target has run. The corpus a run grows is kept in
 # <build-dir>/corpus/<target>/ for the next run. FUZZ_FLAGS adds libFuzzer
-# options (e.g. FUZZ_FLAGS="-jobs=1 -workers=1"); TELLAR_CCACHE=1 compiles
+# options (e.g. FUZZ_FLAGS="-max_len=4096"; a run is one process already:
+# -jobs would move its output to fuzz-N.log); TELLAR_CCACHE=1 compiles
 # through ccache.
 set -euo pipefail
 cd "$(dirname "$0")/.."
