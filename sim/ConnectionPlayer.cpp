@@ -28,6 +28,10 @@ template <class... Ts>
 struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+// Aggregate deduction is C++20, but clang 14 (the fuzz build's compiler)
+// does not do it yet: the guide says it.
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 } // namespace
 

@@ -18,6 +18,8 @@ namespace {
 
 constexpr qint32 kMessageKind = 0;
 constexpr qint32 kErrorStyle = 16;
+// 2^53 cents: the first amount whose cents a double cannot count one by one.
+constexpr double kLargestAmount = 9007199254740992.0 / 100;
 
 QByteArray bytesOf(const std::string &s)
 {
@@ -67,6 +69,12 @@ bool fillRow(ReportTable &table, qint32 row, const VaroManager &record, bool onl
     // A NaN or infinite amount has no text and would turn every sum it joins
     // into one without text: it reads as 0, like an amount of the wrong size.
     if (!std::isfinite(amount))
+        amount = 0;
+    // Beyond 2^53 cents a double holds no whole cents: the amount's text
+    // would be the digits of an overflow ("i.nf" from 1e307) and the sums of
+    // a few such rows infinite. No payment comes near; it reads as 0 too, so
+    // the 32,668 records of the largest answer sum to a finite amount.
+    if (std::fabs(amount) >= kLargestAmount)
         amount = 0;
     if (DecodeInt32(field(record, RecordField::kCancelMark)) > 0) {
         table.setCell(row, C::kCancelFlag, cp.encode(ReportCell::kCancelled));

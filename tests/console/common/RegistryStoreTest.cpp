@@ -106,7 +106,8 @@ TEST(RegistryStore, EveryByteValueSurvivesInNamesAndData)
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all.append(static_cast<char>(b));
-    const QByteArray oddName("a=b%c[d]e \x01\xF5\\", 15);
+    // 15 bytes, a NUL among them: the literal spells each one.
+    const QByteArray oddName("a=b%c[d]e \x01\xF5\\" "\0" "x", 15);
     {
         RegistryStore writer(dir.path());
         ASSERT_EQ(put(writer, oddName, all), RegistryStore::Success);

@@ -117,7 +117,10 @@ INSTANTIATE_TEST_SUITE_P(
                       AmountRow{"HalfCentRoundsAway", 1.005, false, 0, "1.01", 1.005},
                       AmountRow{"DeclinedShowsAmountSumsZero", 99.99, false, 51, "99.99", 0.0},
                       AmountRow{"NaNReadsAsZero", std::nan(""), false, 0, "0.00", 0.0},
-                      AmountRow{"InfinityReadsAsZero", HUGE_VAL, true, 0, "0.00", 0.0}),
+                      AmountRow{"InfinityReadsAsZero", HUGE_VAL, true, 0, "0.00", 0.0},
+                      AmountRow{"HugeAmountReadsAsZeroNotInfText", 1e307, false, 0, "0.00", 0.0},
+                      AmountRow{"HugeNegativeAmountReadsAsZero", -1e20, true, 0, "0.00", 0.0},
+                      AmountRow{"LargeAmountWithWholeCentsKept", 1e13, false, 0, "10000000000000.00", 1e13}),
     [](const ::testing::TestParamInfo<AmountRow> &info) { return std::string(info.param.name); });
 
 TEST(ReportDecoding, CancellationMarkCountsOnlyAboveZero)

@@ -24,14 +24,16 @@ const QByteArray kTrack2 = ";4111111111111111=25121010000012300000?";
 const QByteArray kTrack1 = "%B5555555555554444^TAMM/MARI^2512101000000000000?";
 
 // One private scheduler for the whole program: starting one takes a while.
-CupsTestServer *g_cups = nullptr;
+// It ends with the program (static destruction stops cupsd): a scheduler
+// left running would outlive the test with every descriptor it inherited.
+std::unique_ptr<CupsTestServer> g_cups;
 
 class TechCommands : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         if (!g_cups)
-            g_cups = new CupsTestServer;
+            g_cups = std::make_unique<CupsTestServer>();
     }
 
     void SetUp() override
