@@ -59,13 +59,28 @@ def main():
         return p
 
     try:
-        # A display of our own.
-        rfd, wfd = os.pipe()
-        start(["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-              pass_fds=(wfd,), stderr=subprocess.DEVNULL)
-        os.close(wfd)
-        display = os.read(rfd, 32).decode().strip()
-        os.close(rfd)
+        # A display of our own. Xvfb picks a free number; another test's
+        # Xvfb starting at the same moment can take it first, so a server
+        # that does not answer is started again.
+        display = None
+        for _ in range(3):
+            rfd, wfd = os.pipe()
+            xvfb = start(["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                         pass_fds=(wfd,), stderr=subprocess.DEVNULL)
+            os.close(wfd)
+            number = os.read(rfd, 32).decode().strip()
+            os.close(rfd)
+            probe = dict(os.environ, DISPLAY=":" + number)
+            deadline = time.monotonic() + 5
+            while number and xvfb.poll() is None and time.monotonic() < deadline:
+                if subprocess.run(["xdotool", "getdisplaygeometry"], env=probe,
+                                  capture_output=True).returncode == 0:
+                    display = number
+                    break
+                time.sleep(0.1)
+            if display:
+                break
+            xvfb.terminate()
         if not display:
             fail("Xvfb did not start")
         env = dict(os.environ)
@@ -230,6 +245,14 @@ def main():
             fail("no status-line change was announced (events: %r)" % events[:20])
         print("PASS")
         return 0
+    except SystemExit:
+        # What the console and the simulator said, for the failure's reader.
+        for name in ("tellar.err.out", "sim.log"):
+            path = os.path.join(work, name)
+            if os.path.exists(path):
+                print("-- " + name, file=sys.stderr)
+                print(open(path, errors="replace").read()[-3000:], file=sys.stderr)
+        raise
     finally:
         for p in reversed(children):
             try:
