@@ -67,7 +67,7 @@ qint16 ReceiptPrinter::FindPrinterIndex(const QString &name)
 }
 
 bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumber,
-                                  const QString &printerName, bool raw)
+                                  const QString &printerName, bool raw, const QByteArray &copyMark)
 {
     VaroManager codec;
     const QString message = QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=")
@@ -112,8 +112,13 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
     // its job by then, and the lines after it would go out as a job of their
     // own, a receipt without its head.
     bool printerChecked = raw;
-    for (int k = 1; k <= lineCount; ++k) {
-        const std::string field = codec.GetFieldData(qint16(k), {});
+    const qint16 firstLine = copyMark.isEmpty() ? 1 : 0;
+    for (int k = firstLine; k <= lineCount; ++k) {
+        std::string field;
+        if (k == 0)
+            field = (raw ? copyMark + "\r\n" : copyMark).toStdString();
+        else
+            field = codec.GetFieldData(qint16(k), {});
         if (field.empty())
             continue;
         const QByteArrayView line(field.data(), qsizetype(field.size()));

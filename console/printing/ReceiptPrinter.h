@@ -45,8 +45,10 @@ public:
     // receipt ends at the failed line (a raw job is closed by RAWPrinter
     // itself; the rest never goes out as a job of its own). True when every
     // line was handed to the printer.
+    // A copyMark (a reprint's "*** KOOPIA ***") goes first, as a line of its
+    // own: ended by CR LF in raw mode, one printed line otherwise.
     bool PrintReceipt(const QByteArray &payload, qint32 receiptNumber, const QString &printerName,
-                      bool raw);
+                      bool raw, const QByteArray &copyMark = {});
 
     // Position (from 0) of the first destination whose name equals `name`
     // exactly, letter case included; -1 when there is none.

@@ -2,9 +2,11 @@
 
 #include "common/CodePage.h"
 #include "common/Config.h"
+#include "common/ErrorLog.h"
 #include "common/Helpers.h"
 #include "session/SessionHost.h"
 #include "session/SessionRequests.h"
+#include "session/TransactionJournal.h"
 #include "session/TransactionLog.h"
 #include "session/VaroMessages.h"
 #include "window/AmountRules.h"
@@ -14,9 +16,13 @@
 
 #include <QtEndian>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -33,6 +39,10 @@ const QString kConnectFailedPrefix = QStringLiteral("Ei saa ühendust maksesüst
 const QString kConnectionLostPrefix = QStringLiteral("Ühendus maksesüsteemiga katkes. (");
 const QString kApprovedPrefix = QStringLiteral("Toiming on teostatud. Kviitungi number: ");
 const QString kPosCommandTaken = QStringLiteral("Toiming täitmiseks võetud.");
+// The second box of a session that ended after its request went out, with
+// neither an approval nor a decline: whether the customer was charged is not
+// known. Style 48: warning icon, "OK".
+constexpr qint32 kWarningStyle = 48;
 // Logged for a report answer that comes when no report was asked for.
 constexpr char kReportDataIgnored[] = "Report data ignored: no report was requested.";
 
@@ -69,7 +79,8 @@ qint16 groupCodeOfListPosition(qint16 position)
 class PaymentSession::Private {
 public:
     Private(PaymentSession &q, SessionHost &host, const ConsoleSettings &settings, const QString &logPath)
-        : q(q), host(host), settings(settings), log(logPath)
+        : q(q), host(host), settings(settings), log(logPath),
+          journal(QFileInfo(logPath).dir().filePath(QStringLiteral("journal.jsonl")))
     {
     }
 
@@ -77,6 +88,7 @@ public:
     SessionHost &host;
     const ConsoleSettings &settings;
     TransactionLog log;
+    TransactionJournal journal;
     Timeouts timeouts;
     qsizetype receiveLimit = kDefaultReceiveLimit;
     QTcpSocket *socket = nullptr;
@@ -97,6 +109,31 @@ public:
     // pressed meanwhile, sent right behind the request.
     bool buildingRequest = false;
     QByteArray heldAbort;
+
+    // The journal's side of the session. A transaction request is journaled
+    // as sent the moment it goes to a connected socket (requestLeaving runs
+    // there), and stays open until its approval or decline; a session that
+    // ends with it still open ends in doubt, for the reason in endWhy, and
+    // the cashier is told so (doubtToTell) behind the session's failure box.
+    std::function<void()> requestLeaving;
+    bool journalOpen = false;
+    QString endWhy;
+    bool doubtToTell = false;
+    bool journalFailureReported = false;
+
+    void journalSent(const QString &op, std::optional<double> amount, std::optional<qint64> receipt);
+    void journalWritten(bool ok);
+    void journalUnknownIfOpen();
+    // After the failure box of a session that ended in doubt: the second box.
+    void tellDoubt();
+    // Ends the session for a failure: what the journal records as the reason
+    // when the request had gone out.
+    void endFor(const QString &why)
+    {
+        if (endWhy.isEmpty())
+            endWhy = why;
+        q.ReturnToIdle();
+    }
 
     bool sessionRunning() const { return !ending && q.SessionState != Idle; }
     SessionRequests::Address address() const
@@ -124,7 +161,10 @@ public:
     void writeFrame(const QByteArray &frame, const QByteArrayView logText);
     // Builds the session's request with build(), sends it, and sends a
     // cancel pressed while it was built right behind it.
-    void sendRequest(const std::function<QByteArray()> &build, const QByteArrayView logText = {});
+    // leaving runs when the frame goes to the connected socket, never when it
+    // does not go out at all.
+    void sendRequest(const std::function<QByteArray()> &build, const QByteArrayView logText = {},
+                     std::function<void()> leaving = {});
 
     // Socket and timer events.
     void onConnected();
@@ -209,7 +249,19 @@ PaymentSession::~PaymentSession()
 
 void PaymentSession::setTimeouts(const Timeouts &timeouts) { d->timeouts = timeouts; }
 void PaymentSession::setReceiveLimit(qsizetype bytes) { d->receiveLimit = bytes; }
-void PaymentSession::setClock(const Clock &clock) { d->log.setClock(clock); }
+void PaymentSession::setClock(const Clock &clock)
+{
+    d->log.setClock(clock);
+    d->journal.setClock(clock);
+}
+
+TransactionJournal &PaymentSession::journal() { return d->journal; }
+const TransactionJournal &PaymentSession::journal() const { return d->journal; }
+
+QString PaymentSession::journalSession() const
+{
+    return QString::fromLatin1(SessionRequests::sessionField(sessionNumber));
+}
 
 QTcpSocket *PaymentSession::Winsock1() const { return d->socket; }
 QTimer *PaymentSession::Timer1() const { return d->timer; }
@@ -239,6 +291,9 @@ void PaymentSession::BeginSession()
     d->closingLocally = false;
     ReceiveBuffer.clear();
     d->heldAbort.clear();
+    d->journalOpen = false;
+    d->endWhy.clear();
+    d->doubtToTell = false;
     if (d->socket->state() != QAbstractSocket::UnconnectedState)
         d->closeSocket();
     d->closingLocally = false;
@@ -262,7 +317,11 @@ void PaymentSession::ReturnToIdle()
     d->ending = true;
     ++d->generation;
 
+    // Before anything lets events run: a request that went out without an
+    // answer is in doubt from this moment, whatever happens next.
+    d->journalUnknownIfOpen();
     CancelLocked = false;
+    CheckPending = false;
     d->host.clearCardField();
     PendingPosCommand = -1;
     ReportPending = false;
@@ -297,11 +356,29 @@ bool PaymentSession::PrepareReport(const QDate &from, const QDate &to, qint16 gr
 {
     if (SessionState != Idle || d->ending)
         return false;
+    CheckPending = false;
     ReportFromStamp = FormatDateYYMMDD(from).toLatin1() + "000000";
     ReportToStamp = FormatDateYYMMDD(to).toLatin1() + "235959";
     ReportOnlyApproved = onlyApproved != 0 ? 1 : 0;
     ReportGroup = groupCodeOfListPosition(group);
     ReportPending = true;
+    BeginSession();
+    return true;
+}
+
+bool PaymentSession::PrepareCheck(const QDate &day)
+{
+    if (SessionState != Idle || d->ending)
+        return false;
+    // Every record of the day, whatever its code, in arrival order. Set
+    // before the session begins: a begin that fails at once ends the session
+    // and clears it again.
+    ReportFromStamp = FormatDateYYMMDD(day).toLatin1() + "000000";
+    ReportToStamp = FormatDateYYMMDD(day).toLatin1() + "235959";
+    ReportOnlyApproved = 0;
+    ReportGroup = groupCodeOfListPosition(0);
+    ReportPending = true;
+    CheckPending = true;
     BeginSession();
     return true;
 }
@@ -360,27 +437,37 @@ void PaymentSession::Private::writeFrame(const QByteArray &frame, const QByteArr
         // go to, and ending the session again would wipe the status line it
         // left and report a failure on a session that is over.
     } else if (socket->state() == QAbstractSocket::ConnectedState) {
+        if (requestLeaving) {
+            std::function<void()> leaving;
+            leaving.swap(requestLeaving);
+            leaving();
+        }
         socket->write(frame);
         // Hand the bytes to the system now: a close that follows (ReturnToIdle
         // aborts the socket) must not drop them.
         socket->flush();
     } else {
         const qint16 was = q.SessionState;
-        q.ReturnToIdle();
-        if (was != Closing)
+        endFor(QStringLiteral("Socket closed"));
+        if (was != Closing) {
             showError(kWriteOnClosedText);
+            tellDoubt();
+        }
     }
 }
 
-void PaymentSession::Private::sendRequest(const std::function<QByteArray()> &build, const QByteArrayView logText)
+void PaymentSession::Private::sendRequest(const std::function<QByteArray()> &build, const QByteArrayView logText,
+                                          std::function<void()> leaving)
 {
     buildingRequest = true;
     const QByteArray frame = build();
     buildingRequest = false;
+    requestLeaving = std::move(leaving);
     const quint64 session = generation;
     QByteArray abort;
     abort.swap(heldAbort);
     writeFrame(frame, logText);
+    requestLeaving = {};
     if (!abort.isEmpty() && generation == session && sessionRunning())
         writeFrame(abort, {});
     host.processEvents();
@@ -412,14 +499,18 @@ void PaymentSession::Private::sendCardPayment(bool booking)
     GetAmount(host.entryFieldText(2), amount);
     const QByteArray card = CodePage::console().encode(NormalizeTrackText(host.entryFieldText(1)));
     sendRequest([&] { return SessionRequests::cardPayment(address(), amount, card, booking, eventHook()); },
-                SessionRequests::cardPaymentLogText(q.sessionNumber, amount));
+                SessionRequests::cardPaymentLogText(q.sessionNumber, amount),
+                [this, booking, amount] {
+                    journalSent(booking ? QStringLiteral("booking") : QStringLiteral("payment"), amount, std::nullopt);
+                });
 }
 
 void PaymentSession::Private::sendCancellation()
 {
     q.SessionState = Cancellation;
     const qint32 receipt = ReceiptNumberA(host.entryFieldText(3)).value_or(-1);
-    sendRequest([&] { return SessionRequests::cancellation(address(), receipt, eventHook()); });
+    sendRequest([&] { return SessionRequests::cancellation(address(), receipt, eventHook()); }, {},
+                [this, receipt] { journalSent(QStringLiteral("cancellation"), std::nullopt, receipt); });
 }
 
 void PaymentSession::Private::sendTip()
@@ -428,7 +519,8 @@ void PaymentSession::Private::sendTip()
     double amount = 0;
     GetAmount(host.entryFieldText(9), amount);
     const qint32 receipt = ReceiptNumberA(host.entryFieldText(8)).value_or(-1);
-    sendRequest([&] { return SessionRequests::tip(address(), amount, receipt, eventHook()); });
+    sendRequest([&] { return SessionRequests::tip(address(), amount, receipt, eventHook()); }, {},
+                [this, amount, receipt] { journalSent(QStringLiteral("tip"), amount, receipt); });
 }
 
 void PaymentSession::Private::sendBookingCompletion()
@@ -437,7 +529,8 @@ void PaymentSession::Private::sendBookingCompletion()
     double amount = 0;
     GetAmount(host.entryFieldText(7), amount);
     const qint32 receipt = ReceiptNumberB(host.entryFieldText(4)).value_or(-1);
-    sendRequest([&] { return SessionRequests::bookingCompletion(address(), amount, receipt, eventHook()); });
+    sendRequest([&] { return SessionRequests::bookingCompletion(address(), amount, receipt, eventHook()); }, {},
+                [this, amount, receipt] { journalSent(QStringLiteral("completion"), amount, receipt); });
 }
 
 void PaymentSession::Private::sendReportRequest()
@@ -530,9 +623,11 @@ void PaymentSession::Private::onDisconnected()
 void PaymentSession::Private::endAsClosedByServer()
 {
     const qint16 was = q.SessionState;
-    q.ReturnToIdle();
-    if (was != Idle && was != Closing)
+    endFor(QStringLiteral("Socket closed"));
+    if (was != Idle && was != Closing) {
         showError(kSocketClosedText);
+        tellDoubt();
+    }
 }
 
 void PaymentSession::Private::onError(QAbstractSocket::SocketError error)
@@ -545,11 +640,12 @@ void PaymentSession::Private::onError(QAbstractSocket::SocketError error)
         return;
     const QString description = socket->errorString();
     const qint16 was = q.SessionState;
-    q.ReturnToIdle();
+    endFor(description);
     if (was == Idle || was == Closing)
         return;
     const QString detail = QString::number(int(error)) + QStringLiteral(" - ") + description + u')';
     showError((was == Connecting ? kConnectFailedPrefix : kConnectionLostPrefix) + detail);
+    tellDoubt();
 }
 
 void PaymentSession::Private::onTimeout()
@@ -559,9 +655,11 @@ void PaymentSession::Private::onTimeout()
     if (!sessionRunning())
         return;
     const qint16 was = q.SessionState;
-    q.ReturnToIdle();
-    if (was != Closing)
+    endFor(QStringLiteral("Timeout"));
+    if (was != Closing) {
         showError(kTimeoutText);
+        tellDoubt();
+    }
 }
 
 // --- Incoming messages ----------------------------------------------------------
@@ -703,6 +801,13 @@ void PaymentSession::Private::OnDeclined(const VaroManager &message)
     const QByteArray text = field(message, VaroMsg::kFieldText);
     const QByteArray reason = field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason);
     logEvent("Transaction Declined: " + logged(reason) + " - " + logged(text));
+    if (journalOpen) {
+        journalOpen = false;
+        const CodePage &cp = CodePage::console();
+        journalWritten(journal.logDeclined(q.journalSession(), settings.fPOSID,
+                                           cp.decode(field(message, VaroMsg::kFieldCode)), cp.decode(reason),
+                                           cp.decode(text)));
+    }
     q.SendClose();
     // Shown after the close: the box stays open when the session has ended.
     showError(CodePage::console().decode(text));
@@ -740,10 +845,54 @@ void PaymentSession::Private::OnApproved(const VaroManager &message)
     timer->stop();
     const qint32 stan = DecodeInt32(field(message, VaroMsg::kFieldNumber));
     logEvent("ApproveMessage: STAN=" + QByteArray::number(stan));
+    if (journalOpen) {
+        journalOpen = false;
+        journalWritten(journal.logApproved(q.journalSession(), settings.fPOSID, stan));
+    }
     const QByteArray receipt = field(message, VaroMsg::kFieldReceipt);
     if (!receipt.isEmpty() && settings.fDoPrint)
         host.PrintReceipt(receipt, stan);
     host.clearEntryFields();
     q.finalStatusText = kApprovedPrefix + QString::number(stan);
     q.SendClose();
+}
+
+// --- The journal -----------------------------------------------------------------
+
+void PaymentSession::Private::journalSent(const QString &op, std::optional<double> amount,
+                                          std::optional<qint64> receipt)
+{
+    journalWritten(journal.logSent(q.journalSession(), settings.fPOSID, op, amount, receipt));
+    journalOpen = true;
+}
+
+void PaymentSession::Private::journalWritten(bool ok)
+{
+    // A journal that cannot be written never stops a payment; the technician
+    // learns of it once per run.
+    if (ok || journalFailureReported)
+        return;
+    journalFailureReported = true;
+    LogError(journal.lastError(),
+             QStringLiteral("Tehingute päevikusse ei saa kirjutada: ") + journal.path() + QStringLiteral(": ")
+                 + QString::fromLocal8Bit(std::strerror(journal.lastError())),
+             QStringLiteral("TransactionJournal"));
+}
+
+void PaymentSession::Private::journalUnknownIfOpen()
+{
+    if (!journalOpen)
+        return;
+    journalOpen = false;
+    journalWritten(journal.logUnknown(q.journalSession(), settings.fPOSID,
+                                      endWhy.isEmpty() ? QStringLiteral("Socket closed") : endWhy));
+    doubtToTell = true;
+}
+
+void PaymentSession::Private::tellDoubt()
+{
+    if (!doubtToTell)
+        return;
+    doubtToTell = false;
+    host.OpenBox(0, PaymentSession::kOutcomeUnknownText, kWarningStyle);
 }

@@ -36,6 +36,7 @@ class Clock;
 class QTcpSocket;
 class QTimer;
 class SessionHost;
+class TransactionJournal;
 class TransactionLog;
 class VaroManager;
 
@@ -76,15 +77,32 @@ public:
     // Data that would make ReceiveBuffer larger than this ends the session
     // as a closed connection.
     void setReceiveLimit(qsizetype bytes);
-    // The clock of the transaction log's stamps (Clock::system() until set);
-    // it must outlive the session.
+    // The clock of the transaction log's and the journal's stamps
+    // (Clock::system() until set); it must outlive the session.
     void setClock(const Clock &clock);
+
+    // "journal.jsonl" beside the transaction log: every payment, booking,
+    // cancellation, tip and completion request the session sent, and its
+    // outcome (approved, declined, or unknown when the session ended without
+    // either). Reports and special commands are not journaled.
+    TransactionJournal &journal();
+    const TransactionJournal &journal() const;
+    // The session number as the journal and the wire carry it: six digits.
+    QString journalSession() const;
+
+    // The second box of a session that ended after its request went out
+    // with neither an approval nor a decline.
+    static inline const QString kOutcomeUnknownText = QStringLiteral(
+        "Tehingu tulemus on teadmata. Enne uut katset kontrollige, kas tehing õnnestus (Menüü > Viimane tehing).");
 
     // --- Session state (read and written by the window) -------------------
     qint16 SessionState = Idle;
     qint32 sessionNumber = 0;      // 1..999999 once a session has run
     QByteArray ReceiveBuffer;
     bool ReportPending = false;
+    // The pending report request is the check of a transaction in doubt
+    // against the server's records (PrepareCheck), not a report document.
+    bool CheckPending = false;
     qint16 PendingPosCommand = -1; // command byte of a pending POS command, -1 none
     bool CancelLocked = false;     // set while report data is decoded
     QString finalStatusText;       // shown in the status line when the session ends
@@ -115,6 +133,9 @@ public:
     // report dialog's list position; ReportGroup gets its group code. False,
     // with nothing stored, while a session runs (or is ending).
     bool PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved);
+    // The day's report of every record, ungrouped, asked for the check of a
+    // transaction in doubt: CheckPending is set for the session.
+    bool PrepareCheck(const QDate &day);
 
     // The cancel button "Loobu": "0005" unless CancelLocked; nothing in Idle.
     // Pressed while the request is being built, the "0005" goes out right

@@ -4,12 +4,15 @@
 #include "dialogs/Form2.h"
 #include "dialogs/PromptStyle.h"
 #include "dialogs/Settings.h"
+#include "journal/Form5.h"
+#include "journal/JournalTexts.h"
 #include "printing/CupsSpooler.h"
 #include "printing/QtPlatformPrinter.h"
 #include "printing/ReceiptPrinter.h"
 #include "reports/Form3.h"
 #include "reports/Form4.h"
 #include "reports/ReportDecoder.h"
+#include "reports/ReportTexts.h"
 #include "reports/SessionReportHost.h"
 #include "window/AmountRules.h"
 #include "window/CardSwipeDetector.h"
@@ -20,6 +23,9 @@
 #include "window/Timing.h"
 #include "window/TransactionCheck.h"
 #include "window/WindowTexts.h"
+#include "common/ErrorLog.h"
+#include "session/SessionRequests.h"
+#include "session/TransactionJournal.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -67,6 +73,9 @@ constexpr int kStatusLineHeight = 22;
 constexpr int kTimer2Ms = 100;
 
 constexpr qint32 kErrorStyle = PromptStyle::IconError;   // kind 0, style 16: error icon, "OK"
+constexpr qint32 kWarningStyle = 48;                      // kind 0: warning icon, "OK"
+// "Yes"/"No", warning icon, "No" the default.
+constexpr qint32 kSecondChargeStyle = 4 + 48 + 256;
 
 QLabel *label(const QString &text, QWidget *parent, int x, int y)
 {
@@ -163,6 +172,17 @@ Form1::Form1(const Environment &environment, QWidget *parent)
     clearEntryFields();
     m_session->finalStatusText.clear();
     ShowTabFrame();
+
+    // A request the journal shows sent without an outcome went out before a
+    // crash or a power loss: in doubt from now on.
+    QString journalError;
+    if (!m_session->journal().recoverAfterRestart(&journalError).isEmpty())
+        m_tellRestartDoubt = true;
+    if (!journalError.isEmpty())
+        LogError(m_session->journal().lastError(),
+                 QStringLiteral("Tehingute päevikusse ei saa kirjutada: ") + m_session->journal().path()
+                     + QStringLiteral(": ") + journalError,
+                 QStringLiteral("TransactionJournal"));
 }
 
 Form1::~Form1()
@@ -177,6 +197,7 @@ Form1::~Form1()
     delete m_settings.data();
     delete m_reportDialog.data();
     delete m_posCommandDialog.data();
+    delete m_lastTransactionDialog.data();
     if (qApp)
         qApp->removeEventFilter(m_keyPreview);
 }
@@ -327,6 +348,9 @@ void Form1::buildMenu()
     PosCommand = menu->addAction(WindowTexts::posCommandItem(), this, &Form1::showPosCommandDialog);
     PosCommand->setObjectName(QStringLiteral("PosCommand"));
     PosCommand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    LastTransaction = menu->addAction(JournalTexts::menuItem(), this, &Form1::showLastTransactionDialog);
+    LastTransaction->setObjectName(QStringLiteral("LastTransaction"));
+    LastTransaction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     SettingsM = menu->addAction(WindowTexts::settingsItem(), this, &Form1::showSettingsDialog);
     SettingsM->setObjectName(QStringLiteral("SettingsM"));
     SettingsM->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -464,9 +488,35 @@ void Form1::ValidateAndStart()
         OpenBox(0, WindowTexts::invalidReceiptNumber(), kErrorStyle);
         return;
     case TransactionCheck::Start:
+        if ((selectedTab() == 1 || selectedTab() == 4) && m_session->journal().unresolvedCardPayment()) {
+            askBeforeSecondCharge();
+            return;
+        }
         BeginSession();
         return;
     }
+}
+
+void Form1::askBeforeSecondCharge()
+{
+    m_ownAnswers.onButton = [this](quint8 code) {
+        m_ownAnswers.onButton = {};
+        if (code != PromptStyle::AnswerYes)
+            return;   // "No" (or the box closed): nothing is sent, the fields stay
+        // The box is still leaving the stack: the session begins once the
+        // window is enabled again.
+        QTimer::singleShot(0, this, [this] {
+            if (m_session->SessionState != PaymentSession::Idle)
+                return;
+            TransactionJournal &journal = m_session->journal();
+            if (const std::optional<JournalTransaction> doubt = journal.unresolvedCardPayment())
+                journal.logResolved(doubt->sent.session, doubt->sent.pos, QStringLiteral("cashier"), std::nullopt);
+            BeginSession();
+        });
+    };
+    auto *box = new Form2(m_timing, m_ownAnswers, this);
+    const int n = boxStack().push(box);
+    box->ShowBox(qint16(n), 1, JournalTexts::secondChargeQuestion(), kSecondChargeStyle);
 }
 
 void Form1::onTabChanged()
@@ -667,6 +717,111 @@ void Form1::showPosCommandDialog()
     m_posCommandDialog->activateWindow();
 }
 
+void Form1::showLastTransactionDialog()
+{
+    if (!m_lastTransactionDialog)
+        m_lastTransactionDialog = new Form5(*this);
+    m_lastTransactionDialog->show();
+    m_lastTransactionDialog->refresh();
+    m_lastTransactionDialog->raise();
+    m_lastTransactionDialog->activateWindow();
+}
+
+// --- The journal's window ----------------------------------------------------
+
+const TransactionJournal &Form1::journal() const
+{
+    return m_session->journal();
+}
+
+void Form1::reprintReceipt()
+{
+    if (m_heldReceipt.isEmpty())
+        return;
+    m_receiptPrinter->PrintReceipt(m_heldReceipt, m_heldReceiptStan, fPrinter, fRAW,
+                                   QByteArray(JournalTexts::kCopyMark));
+    m_session->LogEvent(QStringLiteral("Receipt reprinted: STAN=") + QString::number(m_heldReceiptStan));
+}
+
+bool Form1::checkWithServer(const JournalTransaction &transaction)
+{
+    const std::optional<ServerCheck::Window> window = ServerCheck::windowOf(transaction);
+    if (!window) {
+        if (m_lastTransactionDialog)
+            m_lastTransactionDialog->showCheckFailed();
+        return false;
+    }
+    if (m_swipe->isBurstOpen())
+        return false;
+    if (m_session->SessionState != PaymentSession::Idle) {
+        OpenBox(0, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
+        return false;
+    }
+    // Set before the session begins: a begin that fails at once returns to
+    // idle, and that must count as a check without an answer.
+    m_checking = transaction;
+    m_checkWindow = *window;
+    m_checkAnswered = false;
+    if (m_lastTransactionDialog)
+        m_lastTransactionDialog->showCheckRunning();
+    if (!m_session->PrepareCheck(window->day)) {
+        m_checking.reset();
+        return false;
+    }
+    return true;
+}
+
+void Form1::resolveApproved(const JournalTransaction &transaction, qint64 stan)
+{
+    m_session->journal().logResolved(transaction.sent.session, transaction.sent.pos, QStringLiteral("approved"),
+                                     stan);
+}
+
+void Form1::decodeCheckAnswer(const VaroManager &message)
+{
+    // The answer is in hand: nothing more is awaited, and "Loobu" sends
+    // nothing while it is read.
+    SessionReportHost host(*m_session, *this);
+    host.closeConnection();
+    host.setCancelLocked(true);
+    setStatusLine(ReportText::kDecoding);
+    const DecodedReport report = DecodeReportAnswer(message, false);
+    if (report.outcome != DecodedReport::Decoded) {
+        m_session->LogEvent(QStringLiteral("Check answer rejected: status %1, count %2")
+                                .arg(report.status)
+                                .arg(report.count));
+        ReturnToIdle();
+        OpenBox(0, ReportText::kBuildFailedPrefix + ReportText::kAnswerRejected, kErrorStyle);
+        return;
+    }
+    const QList<ServerCheck::Match> matches = ServerCheck::approvedMatches(report.table, report.kept, m_checkWindow);
+    m_session->LogEvent(QStringLiteral("Check against the server: %1 matching records").arg(matches.size()));
+    m_checkAnswered = true;
+    ReturnToIdle();
+    finishCheck(matches);
+}
+
+void Form1::finishCheck(const QList<ServerCheck::Match> &matches)
+{
+    if (!m_checking)
+        return;
+    const JournalTransaction checked = *m_checking;
+    m_checking.reset();
+    TransactionJournal &journal = m_session->journal();
+    QString text;
+    if (matches.size() == 1) {
+        journal.logResolved(checked.sent.session, checked.sent.pos, QStringLiteral("approved"), matches[0].stan);
+        text = JournalTexts::checkApprovedPrefix() + QString::number(matches[0].stan);
+    } else if (matches.isEmpty()) {
+        journal.logResolved(checked.sent.session, checked.sent.pos, QStringLiteral("not found"), std::nullopt);
+        text = JournalTexts::checkNotFound();
+    } else {
+        text = JournalTexts::checkSeveral();
+    }
+    if (m_lastTransactionDialog)
+        m_lastTransactionDialog->showCheckResult(matches, text);
+}
+
 Settings *Form1::settingsDialog() const
 {
     return m_settings.data();
@@ -701,6 +856,16 @@ void Form1::changeEvent(QEvent *event)
     FocusSelectedTab();
 }
 
+void Form1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_tellRestartDoubt)
+        return;
+    m_tellRestartDoubt = false;
+    // Once the window stands: the box is kept above it.
+    QTimer::singleShot(0, this, [this] { OpenBox(0, PaymentSession::kOutcomeUnknownText, kWarningStyle); });
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     // Never refused. Boxes go first, without answers; the socket goes with
@@ -710,6 +875,8 @@ void Form1::closeEvent(QCloseEvent *event)
         m_posCommandDialog->close();
     if (m_reportDialog)
         m_reportDialog->close();
+    if (m_lastTransactionDialog)
+        m_lastTransactionDialog->close();
     if (m_settings)
         m_settings->close();
     event->accept();
@@ -739,6 +906,14 @@ void Form1::showIdleLayout()
     QCoreApplication::processEvents();
     SettingsM->setEnabled(true);
     Report->setEnabled(true);
+    // A check whose session ended without the server's answer.
+    if (m_checking && !m_checkAnswered) {
+        m_checking.reset();
+        if (m_lastTransactionDialog)
+            m_lastTransactionDialog->showCheckFailed();
+    } else if (m_lastTransactionDialog && m_lastTransactionDialog->isVisible()) {
+        m_lastTransactionDialog->refresh();
+    }
     // During the session the focus sat on "Loobu", which is disabled again:
     // the cashier's next keys belong in the selected tab's first field, as
     // when the status line passes the focus on.
@@ -800,11 +975,17 @@ void Form1::clearEntryFields()
 
 void Form1::PrintReceipt(const QByteArray &receiptFrame, qint32 stan)
 {
+    m_heldReceipt = receiptFrame;
+    m_heldReceiptStan = stan;
     m_receiptPrinter->PrintReceipt(receiptFrame, stan, fPrinter, fRAW);
 }
 
 void Form1::DecodeReport(const VaroManager &message)
 {
+    if (m_session->CheckPending) {
+        decodeCheckAnswer(message);
+        return;
+    }
     // Decodes the answer, saves and opens "Report.pdf", and ends the session.
     SessionReportHost host(*m_session, *this);
     ::DecodeReport(message, host);

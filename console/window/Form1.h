@@ -16,6 +16,8 @@
 
 #include "dialogs/BoxStack.h"
 #include "dialogs/PromptAnswers.h"
+#include "journal/LastTransactionHost.h"
+#include "journal/ServerCheck.h"
 #include "reports/ReportRequester.h"
 #include "session/ConsoleSettings.h"
 #include "session/PaymentSession.h"
@@ -28,9 +30,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CardSwipeDetector;
 class Form2;
+class Form5;
 class KeyPreview;
 class PlatformPrinter;
 class QAction;
@@ -61,7 +65,8 @@ class Form1 : public QMainWindow,
               public SessionHost,
               public StackedWindow,
               public PromptAnswers,
-              public ReportRequester {
+              public ReportRequester,
+              public LastTransactionHost {
     Q_OBJECT
 public:
     using Environment = Form1Environment;
@@ -110,11 +115,22 @@ public:
     // "&Seaded...": ShowData of the settings dialog, then the window is
     // disabled until the dialog is done.
     void showSettingsDialog();
+    // "&Viimane tehing...": the journal's last transactions (Form5),
+    // modeless, made on first use and only hidden afterwards.
+    void showLastTransactionDialog();
+
+    // LastTransactionHost
+    const TransactionJournal &journal() const override;
+    bool receiptHeld() const override { return !m_heldReceipt.isEmpty(); }
+    void reprintReceipt() override;
+    bool checkWithServer(const JournalTransaction &transaction) override;
+    void resolveApproved(const JournalTransaction &transaction, qint64 stan) override;
 
     PaymentSession &session() { return *m_session; }
     Settings *settingsDialog() const;
     QWidget *reportDialog() const { return m_reportDialog.data(); }
     QWidget *posCommandDialog() const { return m_posCommandDialog.data(); }
+    Form5 *lastTransactionDialog() const { return m_lastTransactionDialog.data(); }
     CardSwipeDetector &swipeDetector() { return *m_swipe; }
 
     // Window fields of the tabs and the swipe capture. savedAmountText is
@@ -126,6 +142,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -157,6 +174,12 @@ private:
     void forgetTextsBeforeBurst();
     void onStatusLineFocus();
     void keepDialogsInFront();
+    // OK on tab 1 or 4 while the last card payment or booking is in doubt:
+    // the cashier is asked first; "Yes" settles the doubt as the cashier's.
+    void askBeforeSecondCharge();
+    // The server's "0020" answer to the check of a transaction in doubt.
+    void decodeCheckAnswer(const VaroManager &message);
+    void finishCheck(const QList<ServerCheck::Match> &matches);
     SelectingLineEdit *entryField(int fieldNumber) const;
 
     Timing &m_timing;
@@ -195,6 +218,7 @@ private:
     QAction *Report = nullptr;
     QAction *PosCommand = nullptr;
     QAction *SettingsM = nullptr;
+    QAction *LastTransaction = nullptr;
     QAction *Quit = nullptr;
 
     // Every entry field's text as it stood when the current burst opened,
@@ -210,4 +234,30 @@ private:
     // once they exist: top-level windows without an owner.
     QPointer<QWidget> m_reportDialog;
     QPointer<QWidget> m_posCommandDialog;
+    QPointer<Form5> m_lastTransactionDialog;
+
+    // Answers of the console's own question boxes (not the server's).
+    class OwnAnswers final : public PromptAnswers {
+    public:
+        std::function<void(quint8)> onButton;
+        void ButtonResponse(quint8 ButtonCode) override
+        {
+            if (onButton)
+                onButton(ButtonCode);
+        }
+        void InputResponse(quint8, const QString &) override {}
+    };
+    OwnAnswers m_ownAnswers;
+
+    // The last approved receipt of this run, for a reprint; memory only.
+    QByteArray m_heldReceipt;
+    qint32 m_heldReceiptStan = 0;
+    // The transaction being checked against the server, the records it must
+    // show, and whether the server's answer came.
+    std::optional<JournalTransaction> m_checking;
+    ServerCheck::Window m_checkWindow;
+    bool m_checkAnswered = false;
+    // Transactions found open at start-up: the cashier is told once the
+    // window is up.
+    bool m_tellRestartDoubt = false;
 };

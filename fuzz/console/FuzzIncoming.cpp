@@ -26,6 +26,7 @@
 #include "session/TransactionLog.h"
 #include "session/VaroMessages.h"
 
+#include <VaroFrameFormat.h>
 #include <VaroManager.h>
 
 #include <QCoreApplication>
@@ -182,7 +183,18 @@ bool readOnTheSide(const std::vector<QByteArray> &chunks, const QByteArray &stam
             std::string msg = buffer;
             std::string rest;
             const int16_t r = m.ProcessMessage(msg, rest);
-            if (r == VaroManager::NoStartByte || r == VaroManager::Incomplete)
+            if (r == VaroManager::NoStartByte) {
+                // The console drops bytes that cannot begin a frame up to
+                // the next start byte and reads on from there.
+                const std::size_t next = buffer.find(char(VaroFrame::kStartByte));
+                if (next == std::string::npos || next == 0) {
+                    buffer.clear();
+                    break;
+                }
+                buffer.erase(0, next);
+                continue;
+            }
+            if (r == VaroManager::Incomplete)
                 break;
             if (r == VaroManager::BadLength)
                 return false;

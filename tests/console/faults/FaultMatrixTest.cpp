@@ -407,7 +407,10 @@ TEST_P(FaultMatrix, CashierSeesTheOutcome)
     const Expected expected = expectedView(c.point, c.fault);
     const QString status = statusLine();
     const bool messageBox = topBox() && topBox()->boxType() == 0;
-    const QString boxText = messageBoxText();
+    // The session's failure box: under the doubt box when the outcome is
+    // unknown.
+    const QStringList stacked = messageTexts();
+    const QString boxText = stacked.isEmpty() ? QString() : stacked.first();
 
     // The window's idle layout ("OK" on, "Loobu" off), under any box that
     // disables the window.
@@ -445,6 +448,31 @@ TEST_P(FaultMatrix, CashierSeesTheOutcome)
     if (!clientCodes.isEmpty()) {
         EXPECT_EQ(clientCodes.front(), requestCode(c.txn));
     }
+
+    // The journal: unknown exactly where the request had gone out and no
+    // answer came, and then the cashier is told so on top of the failure.
+    const QList<JournalTransaction> journaled = journalTransactions();
+    const QStringList boxes = messageTexts();
+    const bool doubtBox = !boxes.isEmpty() && boxes.last() == PaymentSession::kOutcomeUnknownText;
+    const QString outcome = journaled.size() == 1 && journaled[0].outcome ? journaled[0].outcome->event : QString();
+    bool journalRight = false;
+    if (serverCodes.contains(kApprovalCode)) {
+        journalRight = journaled.size() == 1 && outcome == u"approved"_qs && journaled[0].outcome->stan == 123
+                    && !doubtBox;
+    } else if (clientCodes.contains(requestCode(c.txn))) {
+        // The server had the request: the customer may have been charged.
+        journalRight = outcome == u"unknown"_qs && doubtBox && boxes.size() == 2
+                    && expected.boxTexts.contains(boxes.first());
+    } else if (c.point == Point::BeforeConnect) {
+        journalRight = journaled.isEmpty() && !doubtBox;
+    } else {
+        // The request may have left before the server went away unread.
+        journalRight = (journaled.isEmpty() && !doubtBox)
+                    || (outcome == u"unknown"_qs && doubtBox && boxes.size() == 2);
+    }
+    EXPECT_TRUE(journalRight) << "journal: " << journaled.size() << " transaction(s), outcome \""
+                              << outcome.toStdString() << "\"; boxes: " << boxes.join(u" | ").toStdString();
+    matched = matched && journalRight;
 
     if (matched)
         ++tally.matched;

@@ -11,6 +11,7 @@
 #include "SimLog.h"
 #include "SimServer.h"
 #include "session/PaymentSession.h"
+#include "session/TransactionJournal.h"
 
 #include <VaroManager.h>
 
@@ -93,6 +94,21 @@ protected:
     {
         Form2 *box = topBox();
         return box && box->boxType() == 0 ? box->findChild<QLabel *>(u"Label1"_qs)->text() : QString();
+    }
+    // The texts of the message boxes (kind 0) on the stack, bottom first.
+    QStringList messageTexts() const
+    {
+        QStringList out;
+        for (int slot = 1; slot <= boxStack().boxCount(); ++slot) {
+            auto *box = dynamic_cast<Form2 *>(boxStack().box(slot));
+            if (box && box->boxType() == 0)
+                out << box->findChild<QLabel *>(u"Label1"_qs)->text();
+        }
+        return out;
+    }
+    QList<JournalTransaction> journalTransactions() const
+    {
+        return form->session().journal().readTransactions();
     }
     bool waitIdle(int patienceMs = kPatienceMs)
     {

@@ -1,0 +1,201 @@
+#include "journal/Form5.h"
+
+#include "journal/JournalTexts.h"
+#include "journal/LastTransactionHost.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kRecentCount = 20;
+
+QStringList rowOf(const JournalTransaction &t)
+{
+    return {JournalTexts::timeShown(t.sent.time), JournalTexts::operationName(t.sent.op),
+            JournalTexts::amountShown(t.sent.amount), t.sent.receipt ? QString::number(*t.sent.receipt) : QString(),
+            JournalTexts::outcomeText(t), JournalTexts::stanText(t)};
+}
+
+QTreeWidget *list(const char *name, const QStringList &headings)
+{
+    auto *w = new QTreeWidget;
+    w->setObjectName(QString::fromLatin1(name));
+    w->setRootIsDecorated(false);
+    w->setHeaderLabels(headings);
+    w->setSelectionMode(QAbstractItemView::SingleSelection);
+    w->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return w;
+}
+
+} // namespace
+
+Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(JournalTexts::caption());
+    setModal(false);
+
+    const QString names[6] = {QStringLiteral("Aeg:"),      QStringLiteral("Toiming:"), QStringLiteral("Summa:"),
+                              QStringLiteral("Kviitungi nr.:"), QStringLiteral("Tulemus:"), QStringLiteral("STAN:")};
+    auto *details = new QFormLayout;
+    for (int i = 0; i < 6; ++i) {
+        m_values[i] = new QLabel;
+        m_values[i]->setObjectName(QStringLiteral("Value%1").arg(i + 1));
+        m_values[i]->setTextFormat(Qt::PlainText);
+        m_values[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto *name = new QLabel(names[i]);
+        name->setBuddy(m_values[i]);
+        m_values[i]->setAccessibleName(names[i]);
+        details->addRow(name, m_values[i]);
+    }
+
+    m_result = new QLabel;
+    m_result->setObjectName(QStringLiteral("Result"));
+    m_result->setTextFormat(Qt::PlainText);
+    m_result->setWordWrap(true);
+
+    const QStringList headings = {QStringLiteral("Aeg"),     QStringLiteral("Toiming"), QStringLiteral("Summa"),
+                                  QStringLiteral("Kviitung"), QStringLiteral("Tulemus"), QStringLiteral("STAN")};
+    m_recent = list("Recent", headings);
+    m_recent->setAccessibleName(QStringLiteral("Viimased tehingud"));
+    m_matches = list("Matches", {QStringLiteral("Aeg"), QStringLiteral("Summa"), QStringLiteral("STAN")});
+    m_matches->setAccessibleName(QStringLiteral("Sobivad tehingud"));
+    m_matches->hide();
+
+    m_check = new QPushButton(JournalTexts::checkButton());
+    m_check->setObjectName(QStringLiteral("Check"));
+    m_reprint = new QPushButton(JournalTexts::reprintButton());
+    m_reprint->setObjectName(QStringLiteral("Reprint"));
+    m_pick = new QPushButton(JournalTexts::pickButton());
+    m_pick->setObjectName(QStringLiteral("Pick"));
+    m_pick->hide();
+    m_close = new QPushButton(JournalTexts::closeButton());
+    m_close->setObjectName(QStringLiteral("Close"));
+    m_close->setDefault(true);
+    for (QPushButton *b : {m_check, m_reprint, m_pick})
+        b->setAutoDefault(false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_check);
+    buttons->addWidget(m_reprint);
+    buttons->addStretch();
+    buttons->addWidget(m_close);
+
+    auto *pickRow = new QHBoxLayout;
+    pickRow->addStretch();
+    pickRow->addWidget(m_pick);
+
+    auto *all = new QVBoxLayout;
+    all->addLayout(details);
+    all->addWidget(m_result);
+    all->addWidget(m_matches);
+    all->addLayout(pickRow);
+    all->addWidget(m_recent, 1);
+    all->addLayout(buttons);
+    setLayout(all);
+    resize(640, 480);
+
+    connect(m_check, &QPushButton::clicked, this, &Form5::onCheck);
+    connect(m_reprint, &QPushButton::clicked, this, [this] { m_host.reprintReceipt(); });
+    connect(m_pick, &QPushButton::clicked, this, &Form5::onPick);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::hide);
+    connect(m_matches, &QTreeWidget::itemSelectionChanged, this,
+            [this] { m_pick->setEnabled(!m_matches->selectedItems().isEmpty()); });
+}
+
+void Form5::showEvent(QShowEvent *event)
+{
+    refresh();
+    QDialog::showEvent(event);
+}
+
+void Form5::refresh()
+{
+    const QList<JournalTransaction> recent = m_host.journal().lastTransactions(kRecentCount);
+    m_last.reset();
+    if (!recent.isEmpty())
+        m_last = recent.first();
+
+    const QStringList values = m_last ? rowOf(*m_last) : QStringList(6, QString());
+    for (int i = 0; i < 6; ++i)
+        m_values[i]->setText(values[i]);
+    if (!m_last && m_result->text().isEmpty())
+        m_result->setText(JournalTexts::noTransactions());
+    else if (m_last && m_result->text() == JournalTexts::noTransactions())
+        m_result->clear();
+
+    m_recent->clear();
+    for (const JournalTransaction &t : recent)
+        m_recent->addTopLevelItem(new QTreeWidgetItem(rowOf(t)));
+
+    m_check->setEnabled(m_last && m_last->isInDoubt());
+    m_reprint->setEnabled(m_host.receiptHeld());
+    // Candidates belong to the doubt they were found for.
+    if (!m_last || !m_last->isInDoubt()) {
+        m_candidates.clear();
+        m_matches->clear();
+        m_matches->hide();
+        m_pick->hide();
+    }
+}
+
+void Form5::onCheck()
+{
+    if (!m_last || !m_last->isInDoubt())
+        return;
+    m_candidates.clear();
+    m_matches->clear();
+    m_matches->hide();
+    m_pick->hide();
+    m_host.checkWithServer(*m_last);
+}
+
+void Form5::showCheckRunning()
+{
+    m_result->setText(JournalTexts::checkRunning());
+    m_check->setEnabled(false);
+}
+
+void Form5::showCheckResult(const QList<ServerCheck::Match> &matches, const QString &text)
+{
+    refresh();
+    m_result->setText(text);
+    if (matches.size() < 2)
+        return;
+    m_candidates = matches;
+    for (const ServerCheck::Match &m : matches) {
+        const QString amount = QString::number(double(m.cents) / 100.0, 'f', 2).replace(u'.', u',');
+        m_matches->addTopLevelItem(new QTreeWidgetItem(
+            {m.stamp.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), amount, QString::number(m.stan)}));
+    }
+    m_matches->show();
+    m_pick->show();
+    m_pick->setEnabled(false);
+}
+
+void Form5::showCheckFailed()
+{
+    refresh();
+    m_result->setText(JournalTexts::checkFailed());
+}
+
+void Form5::onPick()
+{
+    const QList<QTreeWidgetItem *> picked = m_matches->selectedItems();
+    if (!m_last || picked.isEmpty())
+        return;
+    const int index = m_matches->indexOfTopLevelItem(picked.first());
+    if (index < 0 || index >= m_candidates.size())
+        return;
+    const qint64 stan = m_candidates[index].stan;
+    m_host.resolveApproved(*m_last, stan);
+    m_candidates.clear();
+    refresh();
+    m_result->setText(JournalTexts::checkApprovedPrefix() + QString::number(stan));
+}
