@@ -88,8 +88,9 @@ struct MessageSpec {
     AddressSpec session;
     int sessionOffset = 0;   // with Mode::Client: added to the client's number
     FrameSpec body;
-    // Fields 10, 6 and 99 + i of a "0020", generated when the message is
-    // built, within the period of the client's last request.
+    // Fields 10, 6 and 99 + i of a "0020", made when the message is built:
+    // the ledger's records, then generated ones within the period of the
+    // client's last request.
     std::shared_ptr<const ReportSpec> report;
 };
 
