@@ -1,12 +1,17 @@
 #include "ConnectionPlayer.h"
 
 #include "FrameSummary.h"
+#include "Ledger.h"
 #include "SimLog.h"
 #include "SimProtocol.h"
+
+#include "common/Helpers.h"
 
 #include "VaroFrameFormat.h"
 
 #include <QTcpSocket>
+
+#include <charconv>
 
 #include <sys/socket.h>
 
@@ -60,6 +65,12 @@ ConnectionPlayer::~ConnectionPlayer()
 {
     if (m_socket)
         m_socket->disconnect(this);
+}
+
+void ConnectionPlayer::setLedger(Ledger *ledger)
+{
+    m_ledger = ledger;
+    m_context.ledger = ledger;
 }
 
 void ConnectionPlayer::start()
@@ -144,7 +155,7 @@ bool ConnectionPlayer::beginStep(const Step &step)
                     m_socket->flush();
                     m_pendingBytes.erase(0, size);
                     if (m_pendingBytes.empty()) {
-                        emit frameSent(QByteArray::fromStdString(m_splitFrame));
+                        noteSent(m_splitFrame);
                         stepDone();
                     }
                 };
@@ -168,7 +179,7 @@ bool ConnectionPlayer::beginStep(const Step &step)
                                          .arg(batch.messages.size()).arg(bytes.size()));
                 m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
                 for (const std::string &frame : frames)
-                    emit frameSent(QByteArray::fromStdString(frame));
+                    noteSent(frame);
                 return true;
             },
             [this](const ExpectStep &expect) {
@@ -265,6 +276,15 @@ bool ConnectionPlayer::beginStep(const Step &step)
                         stepDone();
                     });
                 }
+                return false;
+            },
+            [this](const ApproveThenHangupStep &hangup) {
+                m_log.line(m_number, QStringLiteral("approved STAN %1 (not sent), hanging up%2")
+                                         .arg(hangup.stan)
+                                         .arg(hangup.reset ? u" with a reset"_s : QString()));
+                bookApproval(hangup.stan);
+                closeSocket(hangup.reset);
+                finish(true);
                 return false;
             },
             [this](const AnswerCloseStep &answer) {
@@ -406,6 +426,8 @@ void ConnectionPlayer::handleFrame(VaroManager frame)
         m_context.session = frame.GetFieldData(VaroMsg::kFieldSession, m_context.session);
     }
     const QString code = codeOf(frame);
+    if (isTransactionRequestCode(frame.GetFieldData(VaroMsg::kFieldCode)))
+        m_transaction = frame;
     if (m_phase == Phase::Steps && m_script.handlers.count(code) && !m_handlersRun.contains(code)) {
         m_handlersRun.insert(code);
         m_log.line(m_number, QStringLiteral("%1 arrived: playing its handler").arg(code));
@@ -466,7 +488,49 @@ void ConnectionPlayer::send(const std::string &bytes)
     else
         m_log.line(m_number, QStringLiteral("-> frame of %1 bytes that a parser rejects (result %2)").arg(bytes.size()).arg(result));
     m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
-    emit frameSent(QByteArray::fromStdString(bytes));
+    noteSent(bytes);
+}
+
+void ConnectionPlayer::noteSent(const std::string &frame)
+{
+    emit frameSent(QByteArray::fromStdString(frame));
+    // A server books an approval when it sends it, whether or not the frame
+    // reaches the client whole: read the code with the check byte set to
+    // 0x2C ("not computed"), so a "0012" sent with a wrong one counts too.
+    VaroManager parsed;
+    std::string message = frame;
+    if (!message.empty())
+        message.back() = ',';
+    std::string rest;
+    if (parsed.ProcessMessage(message, rest) != VaroManager::Parsed
+        || parsed.GetFieldData(VaroMsg::kFieldCode) != SimProtocol::wire(VaroMsg::kApproved))
+        return;
+    const std::string stan = parsed.GetFieldData(VaroMsg::kFieldNumber);
+    bookApproval(DecodeInt32(QByteArrayView(stan.data(), static_cast<qsizetype>(stan.size()))));
+}
+
+void ConnectionPlayer::bookApproval(int32_t stan)
+{
+    if (!m_ledger)
+        return;
+    if (!m_transaction) {
+        m_log.line(m_number, QStringLiteral("ledger: no transaction request came on this connection; STAN %1 is not booked")
+                                 .arg(stan));
+        return;
+    }
+    const LedgerRecord &record = m_ledger->recordApproval(*m_transaction, stan);
+    char amount[32];
+    const auto written = std::to_chars(amount, amount + sizeof amount, record.amount);   // shortest, no locale
+    // The card is masked already; the log shows it as the report does.
+    m_log.line(m_number, QStringLiteral("ledger record %1: pos=\"%2\" stamp %3 STAN %4 amount %5 card \"%6\" flags %7")
+                             .arg(m_ledger->booked())
+                             .arg(m_codePage.decode(QByteArrayView(record.terminal.data(), static_cast<qsizetype>(record.terminal.size()))),
+                                  QString::fromLatin1(record.stamp.data(), static_cast<qsizetype>(record.stamp.size())))
+                             .arg(stan)
+                             .arg(QString::fromLatin1(amount, written.ptr - amount),
+                                  QString::fromLatin1(record.card.data(), static_cast<qsizetype>(record.card.size())),
+                                  record.booking ? u"000010"_s : u"000000"_s));
+    emit approvalBooked(stan);
 }
 
 void ConnectionPlayer::sendKeepAlive()

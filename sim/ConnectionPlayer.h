@@ -17,6 +17,10 @@
 // forever, the endless frame) or during that closing wait; a client that
 // leaves during any other step, an expect that times out, and a client that
 // floods the receive buffer make the connection fail.
+//
+// Every "0012" the player sends (and every approveThenHangup step) books the
+// approval of the connection's last transaction request in the server's
+// ledger, and report answers it builds list the ledger's records.
 #pragma once
 
 #include "Scenario.h"
@@ -35,6 +39,7 @@ class QTcpSocket;
 
 namespace Sim {
 
+class Ledger;
 class SimLog;
 
 class ConnectionPlayer : public QObject {
@@ -50,6 +55,11 @@ public:
                      const CodePage &codePage, SimLog &log, QObject *parent = nullptr);
     ~ConnectionPlayer() override;
 
+    // Approvals on this connection are booked here (null: nowhere), and its
+    // report answers list the ledger's records. Set before start(); the
+    // ledger must outlive the player.
+    void setLedger(Ledger *ledger);
+
     void start();
     // Ends at once without emitting finished (the simulator is stopping).
     void abort();
@@ -62,6 +72,9 @@ signals:
     // Every whole frame the player wrote to the client (the last piece of a
     // split one included), in the order written. Garbage is no frame.
     void frameSent(const QByteArray &frame);
+    // An approval was booked in the ledger (a "0012" went out, or an
+    // approveThenHangup step booked one without sending it).
+    void approvalBooked(qint32 stan);
 
 private:
     enum class Phase {
@@ -84,6 +97,10 @@ private:
     void onDisconnected();
 
     void send(const std::string &bytes);
+    // Every whole frame written goes through here: frameSent, and the ledger
+    // for a "0012".
+    void noteSent(const std::string &frame);
+    void bookApproval(int32_t stan);
     void sendKeepAlive();
     void closeSocket(bool reset);
     void finish(bool ok);
@@ -105,6 +122,10 @@ private:
     std::string m_buffer;                      // received bytes not yet parsed
     std::deque<VaroManager> m_inbox;           // parsed frames not yet taken
     std::optional<VaroManager> m_lastRequest;  // what the last expect took
+    // The last transaction request ("0001", "0016", "0017", "0018") that
+    // came on the connection: the one a "0012" approves.
+    std::optional<VaroManager> m_transaction;
+    Ledger *m_ledger = nullptr;
     SendContext m_context;
     bool m_sawFirstRequest = false;
     bool m_pendingClose = false;               // a "0023" was passed over

@@ -1,5 +1,7 @@
 #include "ReportAnswer.h"
 
+#include "Ledger.h"
+
 #include "Scenario.h"
 
 #include "session/VaroMessages.h"
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
 #include <random>
 
 namespace Sim {
@@ -305,14 +308,27 @@ std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &report, con
     return records;
 }
 
-void appendReportFields(VaroManager &message, const ReportSpec &report, const VaroManager *request)
+void appendReportFields(VaroManager &message, const ReportSpec &report, const VaroManager *request,
+                        const Ledger *ledger)
 {
-    message.AddField(ReportField::kCount, int32Bytes(report.count.value_or(report.records)));
+    const std::deque<LedgerRecord> none;
+    const std::deque<LedgerRecord> &booked = ledger ? ledger->records() : none;
+    const size_t fromLedger = std::min(booked.size(), static_cast<size_t>(ReportSpec::kMaxRecords));
+    std::vector<GeneratedRecord> records = generateReportRecords(report, request);
+    // The first ones of the same draw, so a ledger never changes the records
+    // that remain.
+    records.resize(std::min(records.size(), static_cast<size_t>(ReportSpec::kMaxRecords) - fromLedger));
+    const auto made = static_cast<int32_t>(fromLedger + records.size());
+    message.AddField(ReportField::kCount, int32Bytes(report.count.value_or(made)));
     message.AddField(ReportField::kStatus, int32Bytes(report.status));
-    const std::vector<GeneratedRecord> records = generateReportRecords(report, request);
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (records[i].field)
-            message.AddField(static_cast<int16_t>(ReportField::kRecordBase + 1 + static_cast<int>(i)), *records[i].field);
+    int number = 0;
+    auto recordId = [&number] { return static_cast<int16_t>(ReportField::kRecordBase + ++number); };
+    for (auto it = booked.end() - static_cast<std::ptrdiff_t>(fromLedger); it != booked.end(); ++it)
+        message.AddField(recordId(), it->frame());
+    for (const GeneratedRecord &record : records) {
+        const int16_t id = recordId();
+        if (record.field)
+            message.AddField(id, *record.field);
     }
 }
 

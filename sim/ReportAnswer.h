@@ -30,6 +30,8 @@ class VaroManager;
 
 namespace Sim {
 
+class Ledger;
+
 // What a generated record is meant to exercise. Every record of a kind other
 // than the malformed ones (BadCheck, Truncated, Absent) parses as a frame.
 enum class RecordKind {
@@ -90,11 +92,19 @@ struct GeneratedRecord {
 std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &report, const VaroManager *request);
 
 // Appends the answer's fields to message: 10 (count), 6 (status) and one
-// field 99 + i for every record that is not Absent.
-void appendReportFields(VaroManager &message, const ReportSpec &report, const VaroManager *request);
+// field 99 + i for every record. The ledger's records come first (records 1,
+// 2, ... in the order they were booked), then the generated ones, shifted
+// behind them and cut so that the answer holds at most kMaxRecords; Absent
+// ones leave their field out. The count defaults to the records made (ledger
+// and generated); an explicit one is sent as it is. A field the message
+// already holds keeps its data, and the record that would travel in the same
+// ID is left out. Without a ledger, or with an empty one, the answer is the
+// generated one alone.
+void appendReportFields(VaroManager &message, const ReportSpec &report, const VaroManager *request,
+                        const Ledger *ledger = nullptr);
 
-// The field IDs appendReportFields may write for report, so a scenario cannot
-// list them as well.
+// The field IDs appendReportFields writes for report with an empty ledger, so
+// a scenario cannot list them as well.
 bool isReportFieldId(const ReportSpec &report, int16_t id);
 
 } // namespace Sim

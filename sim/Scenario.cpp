@@ -114,7 +114,7 @@ std::string buildFrame(const MessageSpec &message, const SendContext &context)
         addField(frame, field, context, addressing);
     }
     if (message.report)
-        appendReportFields(frame, *message.report, context.lastRequest);
+        appendReportFields(frame, *message.report, context.lastRequest, context.ledger);
     return finishFrame(frame, message.body.check);
 }
 
@@ -275,6 +275,8 @@ private:
                 const Step &previous = steps.back();
                 if (std::holds_alternative<CloseStep>(previous.action))
                     fail(stepWhere, QStringLiteral("comes after a close step and could never play"));
+                if (std::holds_alternative<ApproveThenHangupStep>(previous.action))
+                    fail(stepWhere, QStringLiteral("comes after an approveThenHangup step, which closes the connection, and could never play"));
                 if (isOpenEnded(previous))
                     fail(stepWhere, QStringLiteral("comes after a step that never ends (%1) and could never play")
                                         .arg(previous.label));
@@ -288,7 +290,7 @@ private:
     {
         static const QStringList kinds = {
             u"send"_s, u"sendSplit"_s, u"sendBatch"_s, u"expect"_s, u"wait"_s, u"keepAlive"_s,
-            u"silent"_s, u"close"_s, u"garbage"_s, u"endlessFrame"_s, u"answerClose"_s,
+            u"silent"_s, u"close"_s, u"garbage"_s, u"endlessFrame"_s, u"answerClose"_s, u"approveThenHangup"_s,
         };
         const QJsonObject object = objectOf(value, where);
         QString kind;
@@ -398,6 +400,19 @@ private:
             action.everyMs = optionalInt(endless, bodyWhere, u"everyMs", action.everyMs, 0, INT32_MAX);
             action.forMs = optionalInt(endless, bodyWhere, u"forMs", kForever, 0, INT32_MAX);
             detail = u"announcing "_s + QString::number(action.announcedLength) + u" bytes"_s;
+            step.action = action;
+        } else if (kind == u"approveThenHangup") {
+            const QJsonObject hangup = objectOf(body, bodyWhere);
+            checkKeys(hangup, bodyWhere, {u"stan", u"reset"});
+            if (!hangup.contains(u"stan"))
+                fail(bodyWhere, QStringLiteral("\"stan\" is missing: the STAN of the approval that is never sent"));
+            ApproveThenHangupStep action;
+            action.stan = static_cast<int32_t>(intValue(hangup.value(u"stan"), at(bodyWhere, u"stan"_s), INT32_MIN, INT32_MAX));
+            const QJsonValue reset = hangup.value(u"reset");
+            if (!reset.isUndefined() && !reset.isBool())
+                fail(at(bodyWhere, u"reset"_s), QStringLiteral("expected true or false"));
+            action.reset = reset.toBool(false);
+            detail = u"STAN "_s + QString::number(action.stan);
             step.action = action;
         } else {
             const QJsonObject answer = objectOf(body, bodyWhere);

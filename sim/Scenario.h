@@ -30,6 +30,8 @@ class VaroManager;
 
 namespace Sim {
 
+class Ledger;
+
 // What the simulator knows of the client when it builds a message.
 struct SendContext {
     std::string pos{SimProtocol::kDefaultPos};           // field 2 of the client's first request
@@ -37,6 +39,9 @@ struct SendContext {
     // The request the last expect step (or the handler that is playing) took;
     // null before any. Must outlive the build call.
     const VaroManager *lastRequest = nullptr;
+    // The approvals a report answer lists before its generated records; null
+    // or empty: none. Must outlive the build call.
+    const Ledger *ledger = nullptr;
 };
 
 enum class CheckByte {
@@ -83,8 +88,9 @@ struct MessageSpec {
     AddressSpec session;
     int sessionOffset = 0;   // with Mode::Client: added to the client's number
     FrameSpec body;
-    // Fields 10, 6 and 99 + i of a "0020", generated when the message is
-    // built, within the period of the client's last request.
+    // Fields 10, 6 and 99 + i of a "0020", made when the message is built:
+    // the ledger's records, then generated ones within the period of the
+    // client's last request.
     std::shared_ptr<const ReportSpec> report;
 };
 
@@ -150,11 +156,18 @@ struct EndlessFrameStep {
 struct AnswerCloseStep {
     int timeoutMs = 30000;
 };
+// Books the approval of the connection's transaction request in the ledger
+// as if a "0012" with this STAN had been sent, sends nothing, and closes the
+// connection at once: the server approved, the client never learns it.
+struct ApproveThenHangupStep {
+    int32_t stan = 0;
+    bool reset = false;   // true: abort with a TCP reset instead of a FIN
+};
 
 struct Step {
     std::variant<SendStep, SendSplitStep, SendBatchStep, ExpectStep, WaitStep,
                  KeepAliveStep, SilentStep, CloseStep, GarbageStep,
-                 EndlessFrameStep, AnswerCloseStep>
+                 EndlessFrameStep, AnswerCloseStep, ApproveThenHangupStep>
         action;
     QString label;   // "steps[3] expect 0001", for the log
 };

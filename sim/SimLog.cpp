@@ -21,6 +21,8 @@ void SimLog::line(const QString &text)
     std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
+    if (m_tap)
+        m_tap(QString::fromLatin1(stamp) + text);
 }
 
 void SimLog::line(int connection, const QString &text)

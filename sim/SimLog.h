@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <functional>
+
 namespace Sim {
 
 class SimLog {
@@ -14,9 +16,13 @@ public:
     void line(const QString &text);
     // Connection-numbered line: "#3 text".
     void line(int connection, const QString &text);
+    // Every line is also handed here, as written (stamp included): a test
+    // that plays the simulator in its own process keeps the log so.
+    void setTap(std::function<void(const QString &line)> tap) { m_tap = std::move(tap); }
 
 private:
     QElapsedTimer m_clock;
+    std::function<void(const QString &)> m_tap;
 };
 
 } // namespace Sim

@@ -133,6 +133,9 @@ void SimServer::takeNext()
             [this, number](const QByteArray &frame) { emit clientFrame(number, frame); });
     connect(m_player, &ConnectionPlayer::frameSent, this,
             [this, number](const QByteArray &frame) { emit serverFrame(number, frame); });
+    connect(m_player, &ConnectionPlayer::approvalBooked, this,
+            [this, number](qint32 stan) { emit approvalBooked(number, stan); });
+    m_player->setLedger(&m_ledger);
     m_player->start();
 }
 

@@ -8,8 +8,13 @@
 // its accept queue is full (attempts unanswered) for a time, or it resets the
 // first connection that completes its handshake before taking it. Then the
 // port listens as before and the next script's turn begins.
+//
+// The server keeps the ledger of the approvals its connections sent (or
+// booked without sending) for its whole life, across connections and loops;
+// report answers list its records before their generated ones.
 #pragma once
 
+#include "Ledger.h"
 #include "Scenario.h"
 
 #include <QObject>
@@ -44,6 +49,13 @@ public:
     // Stops listening and drops the connection in play.
     void stop();
 
+    // The clock of the ledger's stamps (default QDateTime::currentDateTime());
+    // a stamp is the date and time it returns, as they read. Tests give it
+    // their manual clock. Takes effect for the approvals booked afterwards.
+    void setClock(Ledger::Clock clock) { m_ledger.setClock(std::move(clock)); }
+    // Every approval booked so far (oldest first, at most Ledger::kMaxRecords).
+    const Ledger &ledger() const { return m_ledger; }
+
 signals:
     // After the last script's turn (never with loop): 0 when every turn
     // played as written, 1 when one failed.
@@ -54,6 +66,10 @@ signals:
     // A whole frame the simulator sent to connection number `connection`, as
     // it went on the wire: tests see what reached the client with it.
     void serverFrame(int connection, const QByteArray &frame);
+    // Connection number `connection` booked an approval with this STAN in
+    // the ledger: a "0012" went out, or an approveThenHangup step booked one
+    // it never sent.
+    void approvalBooked(int connection, qint32 stan);
 
 private:
     void beginTurn();
@@ -71,6 +87,7 @@ private:
     const bool m_loop;
     const CodePage m_codePage;
     SimLog &m_log;
+    Ledger m_ledger;
     QPointer<ConnectionPlayer> m_player;
     quint16 m_port = 0;
     size_t m_next = 0;        // index of the script whose turn is next or in play

@@ -229,6 +229,46 @@ TEST(ScenarioLoadTest, ListenerFaultsTakeTheirTurnAmongConnections)
     EXPECT_TRUE(connections[0].steps.empty());
 }
 
+TEST(ScenarioLoadTest, ApproveThenHangupReadsItsStanAndHowItHangsUp)
+{
+    const LoadResult loaded = loadScenarioJson(
+        R"({"connections": [ {"steps": [ {"expect": "0001"}, {"approveThenHangup": {"stan": 555}} ]},
+                             {"steps": [ {"expect": "0001"}, {"approveThenHangup": {"stan": -1, "reset": true}} ]} ]})",
+        QStringLiteral("h.json"), cp1257());
+    ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString();
+    const auto &first = loaded.scenario->connections.at(0).steps.at(1);
+    ASSERT_TRUE(std::holds_alternative<ApproveThenHangupStep>(first.action));
+    EXPECT_EQ(std::get<ApproveThenHangupStep>(first.action).stan, 555);
+    EXPECT_FALSE(std::get<ApproveThenHangupStep>(first.action).reset);
+    EXPECT_EQ(first.label, QStringLiteral("connections[0].steps[1] approveThenHangup STAN 555"));
+    const auto &second = std::get<ApproveThenHangupStep>(loaded.scenario->connections.at(1).steps.at(1).action);
+    EXPECT_EQ(second.stan, -1);
+    EXPECT_TRUE(second.reset);
+}
+
+TEST(ScenarioLoadTest, ShippedApproveThenHangupBooksStan555ThenAnswersWithTheLedgerAlone)
+{
+    const LoadResult loaded = loadScenarioFile(QStringLiteral(SIM_SCENARIO_DIR "/approve-then-hangup.json"), cp1257());
+    ASSERT_TRUE(loaded.scenario) << loaded.error.toStdString();
+    const auto &connections = loaded.scenario->connections;
+    ASSERT_EQ(connections.size(), 2u);
+    const auto &payment = connections[0].steps;
+    ASSERT_EQ(payment.size(), 3u);
+    EXPECT_EQ(std::get<ExpectStep>(payment[0].action).codes,
+              (QStringList{QStringLiteral("0001"), QStringLiteral("0016"), QStringLiteral("0017"), QStringLiteral("0018")}));
+    EXPECT_EQ(std::get<SendStep>(payment[1].action).message.code, "0002");
+    EXPECT_EQ(std::get<ApproveThenHangupStep>(payment[2].action).stan, 555);
+    EXPECT_FALSE(std::get<ApproveThenHangupStep>(payment[2].action).reset);
+    const auto &report = connections[1].steps;
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(std::get<ExpectStep>(report[0].action).codes, QStringList{QStringLiteral("0019")});
+    const MessageSpec &answer = std::get<SendStep>(report[1].action).message;
+    EXPECT_EQ(answer.code, "0020");
+    ASSERT_TRUE(answer.report);
+    EXPECT_EQ(answer.report->records, 0);
+    EXPECT_FALSE(answer.report->count) << "the count follows the ledger";
+}
+
 TEST(ScenarioLoadTest, TextThatTheCodePageCannotCarryIsWarnedAbout)
 {
     const LoadResult loaded = loadScenarioJson(R"({"steps": [ {"send": {"code": "0002", "fields": [{"id": 5, "text": "Ω"}]}} ]})",
@@ -270,7 +310,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileRow{"EmptyListenerFault", R"({"listener": {}})", ": listener: empty listener fault; it is one of: refuse, unanswered, resetQueued"},
         BadFileRow{"ListenerFaultUnknownKey", R"({"listener": {"refuse": {"ms": 5}}})", ": listener.refuse.ms: unknown key; expected one of: forMs"},
         BadFileRow{"ListenerFaultZeroTime", R"({"listener": {"unanswered": {"forMs": 0}}})", ": listener.unanswered.forMs: 0 is outside 1..2147483647"},
-        BadFileRow{"UnknownStep", R"({"steps": [ {"sleep": 5} ]})", ": steps[0]: unknown step \"sleep\"; a step is one of: send, sendSplit, sendBatch, expect, wait, keepAlive, silent, close, garbage, endlessFrame, answerClose"},
+        BadFileRow{"UnknownStep", R"({"steps": [ {"sleep": 5} ]})", ": steps[0]: unknown step \"sleep\"; a step is one of: send, sendSplit, sendBatch, expect, wait, keepAlive, silent, close, garbage, endlessFrame, answerClose, approveThenHangup"},
         BadFileRow{"TwoActionsInAStep", R"({"steps": [ {"wait": 5, "close": {}} ]})", ": steps[0]: a step does one thing, but this one has both \"close\" and \"wait\""},
         BadFileRow{"MessageWithoutCode", R"({"steps": [ {"send": {}} ]})", ": steps[0].send.code: every message needs its code, such as \"0002\""},
         BadFileRow{"FieldTwice", R"({"steps": [ {"send": {"code": "0002", "fields": [{"id": 5, "text": "a"}, {"id": 5, "text": "b"}]}} ]})", ": steps[0].send.fields[1]: field 5 is listed twice; a frame holds each ID once"},
@@ -286,10 +326,27 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileRow{"BadOnTimeout", R"({"steps": [ {"expect": {"code": "0001", "onTimeout": "retry"}} ]})", ": steps[0].expect.onTimeout: expected \"fail\" or \"continue\""},
         BadFileRow{"OffsetWithLiteralSession", R"({"steps": [ {"send": {"code": "0002", "session": "1", "sessionOffset": 1}} ]})", ": steps[0].send.sessionOffset: moves the client's session number, so it cannot go with \"session\""},
         BadFileRow{"HandlerNotAList", R"({"steps": [], "on": {"0005": {}}})", ": on.0005: expected a list of steps"},
-        BadFileRow{"HandlerStepBad", R"({"connections": [ {"steps": [], "on": {"0005": [ {"nope": 1} ]}} ]})", ": connections[0].on.0005[0]: unknown step \"nope\"; a step is one of: send, sendSplit, sendBatch, expect, wait, keepAlive, silent, close, garbage, endlessFrame, answerClose"},
+        BadFileRow{"HandlerStepBad", R"({"connections": [ {"steps": [], "on": {"0005": [ {"nope": 1} ]}} ]})", ": connections[0].on.0005[0]: unknown step \"nope\"; a step is one of: send, sendSplit, sendBatch, expect, wait, keepAlive, silent, close, garbage, endlessFrame, answerClose, approveThenHangup"},
         BadFileRow{"EmptyConnections", R"({"connections": []})", ": connections: the list is empty"},
         BadFileRow{"GarbageTwoSources", R"({"steps": [ {"garbage": {"hex": "00", "text": "a"}} ]})", ": steps[0].garbage: give exactly one of \"hex\", \"text\" or \"random\""},
-        BadFileRow{"NegativeWait", R"({"steps": [ {"wait": -5} ]})", ": steps[0].wait: -5 is outside 0..2147483647"}),
+        BadFileRow{"NegativeWait", R"({"steps": [ {"wait": -5} ]})", ": steps[0].wait: -5 is outside 0..2147483647"},
+        BadFileRow{"ApproveThenHangupWithoutStan", R"({"steps": [ {"expect": "0001"}, {"approveThenHangup": {"reset": true}} ]})",
+                   ": steps[1].approveThenHangup: \"stan\" is missing: the STAN of the approval that is never sent"},
+        BadFileRow{"ApproveThenHangupUnknownKey", R"({"steps": [ {"approveThenHangup": {"stan": 555, "rst": true}} ]})",
+                   ": steps[0].approveThenHangup.rst: unknown key; expected one of: stan, reset"},
+        BadFileRow{"ApproveThenHangupNotAnObject", R"({"steps": [ {"approveThenHangup": 555} ]})",
+                   ": steps[0].approveThenHangup: expected an object { ... }"},
+        BadFileRow{"ApproveThenHangupStanTooBig", R"({"steps": [ {"approveThenHangup": {"stan": 2147483648}} ]})",
+                   ": steps[0].approveThenHangup.stan: 2147483648 is outside -2147483648..2147483647"},
+        BadFileRow{"ApproveThenHangupStanNotANumber", R"({"steps": [ {"approveThenHangup": {"stan": "555"}} ]})",
+                   ": steps[0].approveThenHangup.stan: expected a whole number"},
+        BadFileRow{"ApproveThenHangupResetNotABool", R"({"steps": [ {"approveThenHangup": {"stan": 5, "reset": 1}} ]})",
+                   ": steps[0].approveThenHangup.reset: expected true or false"},
+        BadFileRow{"StepAfterApproveThenHangup", R"({"steps": [ {"expect": "0001"}, {"approveThenHangup": {"stan": 5}}, {"wait": 1} ]})",
+                   ": steps[2]: comes after an approveThenHangup step, which closes the connection, and could never play"},
+        BadFileRow{"HandlerStepAfterApproveThenHangup",
+                   R"({"steps": [], "on": {"0005": [ {"approveThenHangup": {"stan": 5}}, {"send": {"code": "0002"}} ]}})",
+                   ": on.0005[1]: comes after an approveThenHangup step, which closes the connection, and could never play"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // ---- what the log shows --------------------------------------------------

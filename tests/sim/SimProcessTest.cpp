@@ -3,6 +3,7 @@
 // play; how the program starts, ends and reports errors.
 #include "SimHarness.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -332,6 +333,59 @@ TEST_F(SimProcessTest, ReportAnswerCarriesItsRecordsAsNestedFrames)
     // The console closes after decoding, without "0023": a normal end.
     m_client.close();
     expectCleanExit();
+}
+
+// The record a ledger entry must be: the request's POS, the stamp, the STAN,
+// the amount, the masked card, sent, the flags, code 0, not cancelled.
+std::string ledgerRecord(const std::string &stamp, int32_t stan, double amount, const std::string &card,
+                         const std::string &flags = "000000")
+{
+    return frameOf({{1, kPos}, {2, stamp}, {3, int32Bytes(stan)}, {4, doubleBytes(amount)}, {5, card},
+                    {6, std::string(1, '\0')}, {7, flags}, {8, int32Bytes(0)}, {9, int32Bytes(0)}});
+}
+
+std::string localStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyMMddHHmmss")).toStdString();
+}
+
+TEST_F(SimProcessTest, ShippedApproveThenHangupListsTheUnsentApprovalInTheNextReport)
+{
+    startShipped("approve-then-hangup.json");
+    const std::string before = localStamp();
+    m_client.send(paymentRequest());
+    const auto status = m_client.nextFrame();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, reply("0002", {{5, win1257("Kaart on loetud. Ühendus pangaga, palun oodake...")}}));
+    ASSERT_TRUE(m_client.waitForDisconnect()) << m_sim.output().constData();
+    EXPECT_FALSE(m_client.nextFrame(200)) << "the approval never comes";
+    EXPECT_TRUE(m_client.buffered().empty());
+
+    SimClient report;
+    ASSERT_TRUE(report.connectTo(m_sim.port()));
+    report.send(request("0019", kPos, "000042", {{5, "000101000000"}, {9, "991231235959"}}));
+    const auto answer = report.nextFrame();
+    const std::string after = localStamp();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(codeOf(*answer), "0020");
+    EXPECT_EQ(fieldOf(*answer, 10), int32Bytes(1));
+    EXPECT_EQ(fieldOf(*answer, 6), int32Bytes(0));
+    EXPECT_FALSE(fieldOf(*answer, 101));
+    const auto record = fieldOf(*answer, 100);
+    ASSERT_TRUE(record);
+    // The program's own clock: the machine's local time at the approval.
+    const std::string stamp = fieldOf(*record, 2).value_or(std::string());
+    EXPECT_GE(stamp, before);
+    EXPECT_LE(stamp, after);
+    EXPECT_EQ(*record, ledgerRecord(stamp, 555, 12.5, "************1111"));
+    report.close();
+    expectCleanExit();
+
+    const QByteArray log = m_sim.output();
+    EXPECT_TRUE(log.contains("#1 approved STAN 555 (not sent), hanging up\n")) << log.constData();
+    EXPECT_FALSE(log.contains("-> 0012")) << log.constData();
+    EXPECT_FALSE(log.contains("4111111111111111")) << log.constData();
+    EXPECT_FALSE(log.contains("25121011234567890")) << log.constData();
 }
 
 // Two runs of the program, so the records cannot come from anything but the
@@ -889,6 +943,42 @@ TEST(SimProgramTest, LoopStartsOverAfterTheLastConnection)
         closeHandshake(client);
     }
     EXPECT_EQ(sim.process().state(), QProcess::Running);
+    sim.process().terminate();
+    ASSERT_TRUE(sim.waitForExit());
+    EXPECT_EQ(sim.exitCode(), 0);
+}
+
+TEST(SimProgramTest, LedgerOutlivesLoopRestarts)
+{
+    ScenarioFolder folder;
+    const QString path = folder.write(QStringLiteral("ledger-loop.json"), R"({"connections": [
+        {"steps": [ {"expect": "0001"}, {"send": {"code": "0012", "fields": [{"id": 13, "echo": 13}]}} ]},
+        {"steps": [ {"expect": "0019"}, {"send": {"code": "0020", "report": {"records": 0}}} ]} ]})");
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({QStringLiteral("--loop"), path}));
+    for (int32_t round = 1; round <= 2; ++round) {
+        SimClient payment;
+        ASSERT_TRUE(payment.connectTo(sim.port()));
+        payment.send(request("0001", kPos, kSession, {{4, doubleBytes(round * 1.5)}, {5, kTrack}, {13, int32Bytes(round)}}));
+        const auto approval = payment.nextFrame();
+        ASSERT_TRUE(approval);
+        ASSERT_EQ(codeOf(*approval), "0012");
+        closeHandshake(payment);
+
+        SimClient report;
+        ASSERT_TRUE(report.connectTo(sim.port()));
+        report.send(request("0019", kPos, kSession, {{5, "250101000000"}, {9, "250101235959"}}));
+        const auto answer = report.nextFrame();
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(fieldOf(*answer, 10), int32Bytes(round)) << "round " << round;
+        for (int32_t booked = 1; booked <= round; ++booked) {
+            const auto record = fieldOf(*answer, int16_t(99 + booked));
+            ASSERT_TRUE(record) << "round " << round << ", record " << booked;
+            EXPECT_EQ(fieldOf(*record, 3), int32Bytes(booked));
+            EXPECT_EQ(fieldOf(*record, 4), doubleBytes(booked * 1.5));
+        }
+        report.close();
+    }
     sim.process().terminate();
     ASSERT_TRUE(sim.waitForExit());
     EXPECT_EQ(sim.exitCode(), 0);

@@ -4,6 +4,8 @@
 
 #include "common/CodePage.h"
 #include "common/Helpers.h"
+#include "reports/ReportDecoder.h"
+#include "reports/ReportTable.h"
 
 #include <QDir>
 #include <QProcess>
@@ -285,6 +287,40 @@ TEST_F(SimScenarioTest, ReportAnswerReachesTheDecoder)
     ASSERT_EQ(host.reports.size(), 1u);
     EXPECT_EQ(DecodeInt32(QByteArray::fromStdString(host.reports.front().GetFieldData(10))), 2);
     EXPECT_TRUE(host.errorTexts().isEmpty());
+}
+
+// The server approved and hung up before the approval went out: the cashier
+// saw the connection break, and the server's next report lists the payment.
+TEST_F(SimScenarioTest, ApprovalTheServerNeverSentIsListedInItsNextReport)
+{
+    host.onDecodeReport = [&](const VaroManager &) {
+        session->Winsock1()->close();
+        session->Timer1()->stop();
+        session->CancelLocked = true;
+        session->ReturnToIdle();
+    };
+    ASSERT_TRUE(play({QStringLiteral("approve-then-hangup.json")}));
+    beginPayment();
+    ASSERT_TRUE(waitIdle(15000)) << sim.output().toStdString();
+    EXPECT_EQ(host.errorTexts(), QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)")})
+        << sim.output().toStdString();
+    EXPECT_TRUE(host.receipts.isEmpty());
+    EXPECT_FALSE(logBytes().contains("ApproveMessage"));
+
+    session->PrepareReport(QDate(2025, 3, 14), QDate(2025, 3, 14), 0, 1);
+    ASSERT_TRUE(waitIdle(15000)) << sim.output().toStdString();
+    ASSERT_EQ(host.reports.size(), 1u) << sim.output().toStdString();
+    const DecodedReport decoded = DecodeReportAnswer(host.reports.front(), true);
+    ASSERT_EQ(decoded.outcome, DecodedReport::Decoded);
+    ASSERT_EQ(decoded.kept, 1);
+    const ReportTable &t = decoded.table;
+    EXPECT_EQ(t.cell(1, ReportColumn::kTerminal), QByteArray(kPos));
+    EXPECT_EQ(t.cell(1, ReportColumn::kStan), "555");
+    EXPECT_EQ(t.cell(1, ReportColumn::kAmount), "12.50");
+    EXPECT_EQ(t.cell(1, ReportColumn::kCard), "************1111");
+    EXPECT_EQ(t.cell(1, ReportColumn::kResponseCode), " 0");
+    EXPECT_TRUE(t.cell(1, ReportColumn::kCancelFlag).isEmpty());
+    EXPECT_FALSE(sim.output().contains("4111111111111111"));
 }
 
 TEST_F(SimScenarioTest, FastKeepAlivesKeepTheSessionAlive)
