@@ -1,6 +1,5 @@
 #include "journal/ServerCheck.h"
 
-#include <QTimeZone>
 
 #include <cmath>
 
@@ -9,7 +8,7 @@ namespace {
 
 QDateTime wallTime(const QDate &date, const QTime &time)
 {
-    return QDateTime(date, time, QTimeZone::UTC);
+    return QDateTime(date, time, Qt::UTC);
 }
 
 QDateTime wallTime(const QDateTime &stamp)

@@ -60,13 +60,19 @@ bool TransactionJournal::append(QJsonObject entry, const QString &session, const
     line.append('\n');
 
     const QByteArray name = QFile::encodeName(m_path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         m_lastError = errno;
         if (errorText)
             *errorText = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
+    // A line torn by a crash has no LF: the new entry must not run on in it,
+    // or it would be lost with the torn one when the journal is read.
+    char last = '\n';
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size > 0 && ::pread(fd, &last, 1, size - 1) == 1 && last != '\n')
+        line.prepend('\n');
     qsizetype done = 0;
     int err = 0;
     while (done < line.size()) {

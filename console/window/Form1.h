@@ -17,6 +17,7 @@
 #include "dialogs/BoxStack.h"
 #include "dialogs/PromptAnswers.h"
 #include "journal/LastTransactionHost.h"
+#include "journal/Form5.h"
 #include "journal/ServerCheck.h"
 #include "reports/ReportRequester.h"
 #include "session/ConsoleSettings.h"

@@ -52,6 +52,18 @@ TEST_F(TransactionJournalTest, TornLastLineIsSkippedOnReading)
     EXPECT_EQ(entries[1].stan, 1001);
 }
 
+TEST_F(TransactionJournalTest, EntryAfterATornLineIsNotSwallowedByIt)
+{
+    journal.logSent(QStringLiteral("000041"), QStringLiteral("1"), QStringLiteral("payment"), 1.0, 1);
+    appendRaw(R"({"event":"approved","st)");   // the power went here
+    TransactionJournal restarted(path(), &clock, 0);
+    ASSERT_EQ(restarted.recoverAfterRestart().size(), 1);
+    const auto entries = restarted.readEntries();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[1].event, QStringLiteral("unknown"));
+    EXPECT_TRUE(restarted.recoverAfterRestart().isEmpty()) << "the doubt is told once";
+}
+
 TEST_F(TransactionJournalTest, OpenSentIsClosedAsUnknownOnRestartOnlyOnce)
 {
     journal.logSent(QStringLiteral("000041"), QStringLiteral("1"), QStringLiteral("payment"), 1.0, 1);
