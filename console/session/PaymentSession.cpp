@@ -104,6 +104,10 @@ public:
     // The socket is being closed by the console, not by the server: its
     // disconnected signal is no server close.
     bool closingLocally = false;
+    // A frame is being handed to the socket. A write the system refuses (the
+    // server reset the connection meanwhile) makes the socket abort itself
+    // inside write or flush: that close is the server's, not the console's.
+    bool writing = false;
     // The request frame of the session is being built (building lets events
     // run, and "Loobu" may be pressed then), and the "0005" of a cancel
     // pressed meanwhile, sent right behind the request.
@@ -234,7 +238,10 @@ PaymentSession::PaymentSession(SessionHost &host, const ConsoleSettings &setting
     // QIODevice::close() (and abort()) announces itself before the socket
     // reports disconnected; a server's close does not pass here. This also
     // covers closes by the report decoder through Winsock1().
-    connect(d->socket, &QIODevice::aboutToClose, this, [this] { d->closingLocally = true; });
+    connect(d->socket, &QIODevice::aboutToClose, this, [this] {
+        if (!d->writing)
+            d->closingLocally = true;
+    });
     connect(d->timer, &QTimer::timeout, this, [this] { d->onTimeout(); });
 }
 
@@ -442,10 +449,12 @@ void PaymentSession::Private::writeFrame(const QByteArray &frame, const QByteArr
             leaving.swap(requestLeaving);
             leaving();
         }
+        writing = true;
         socket->write(frame);
         // Hand the bytes to the system now: a close that follows (ReturnToIdle
         // aborts the socket) must not drop them.
         socket->flush();
+        writing = false;
     } else {
         const qint16 was = q.SessionState;
         endFor(QStringLiteral("Socket closed"));

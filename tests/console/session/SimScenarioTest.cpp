@@ -223,7 +223,11 @@ TEST_P(SimFaultScenarioTest, CashierIsToldTheOutcome)
     if (row.errors.isEmpty()) {
         EXPECT_TRUE(host.errorTexts().isEmpty()) << host.errorTexts().join(u'|').toStdString();
     } else {
-        ASSERT_EQ(host.errorTexts().size(), 1) << sim.output().toStdString();
+        // A request written to a connection the server then reset may have
+        // reached it: the console says the outcome is unknown.
+        const QStringList shown = host.errorTexts();
+        const bool toldUnknown = shown.size() == 2 && shown.last() == PaymentSession::kOutcomeUnknownText;
+        ASSERT_TRUE(shown.size() == 1 || toldUnknown) << shown.join(u'|').toStdString() << sim.output().toStdString();
         EXPECT_TRUE(row.errors.contains(host.errorTexts().first())) << host.errorTexts().first().toStdString() << sim.output().toStdString();
     }
     EXPECT_TRUE(host.reports.empty());
