@@ -109,12 +109,6 @@ Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
             [this] { m_pick->setEnabled(!m_matches->selectedItems().isEmpty()); });
 }
 
-void Form5::showEvent(QShowEvent *event)
-{
-    refresh();
-    QDialog::showEvent(event);
-}
-
 void Form5::refresh()
 {
     const QList<JournalTransaction> recent = m_host.journal().lastTransactions(kRecentCount);

@@ -7,7 +7,7 @@
 //
 // Modeless and without an owner window, like the other dialogs; created once
 // per run and only hidden afterwards. The journal is read afresh by refresh(),
-// on every show and whenever the main window has news.
+// which the main window calls on every show and whenever it has news.
 #pragma once
 
 #include "journal/ServerCheck.h"
@@ -45,9 +45,6 @@ public:
     QPushButton *reprintButton() const { return m_reprint; }
     QPushButton *pickButton() const { return m_pick; }
     QPushButton *closeButton() const { return m_close; }
-
-protected:
-    void showEvent(QShowEvent *event) override;
 
 private:
     void onCheck();

@@ -39,10 +39,6 @@ const QString kConnectFailedPrefix = QStringLiteral("Ei saa ühendust maksesüst
 const QString kConnectionLostPrefix = QStringLiteral("Ühendus maksesüsteemiga katkes. (");
 const QString kApprovedPrefix = QStringLiteral("Toiming on teostatud. Kviitungi number: ");
 const QString kPosCommandTaken = QStringLiteral("Toiming täitmiseks võetud.");
-// The second box of a session that ended after its request went out, with
-// neither an approval nor a decline: whether the customer was charged is not
-// known. Style 48: warning icon, "OK".
-constexpr qint32 kWarningStyle = 48;
 // Logged for a report answer that comes when no report was asked for.
 constexpr char kReportDataIgnored[] = "Report data ignored: no report was requested.";
 
@@ -125,10 +121,18 @@ public:
     bool doubtToTell = false;
     bool journalFailureReported = false;
 
+    void storeReportRequest(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved)
+    {
+        q.ReportFromStamp = FormatDateYYMMDD(from).toLatin1() + "000000";
+        q.ReportToStamp = FormatDateYYMMDD(to).toLatin1() + "235959";
+        q.ReportOnlyApproved = onlyApproved != 0 ? 1 : 0;
+        q.ReportGroup = groupCodeOfListPosition(group);
+        q.ReportPending = true;
+    }
+
     void journalSent(const QString &op, std::optional<double> amount, std::optional<qint64> receipt);
     void journalWritten(bool ok);
     void journalUnknownIfOpen();
-    // After the failure box of a session that ended in doubt: the second box.
     void tellDoubt();
     // Ends the session for a failure: what the journal records as the reason
     // when the request had gone out.
@@ -148,7 +152,13 @@ public:
     {
         return [this] { host.processEvents(); };
     }
-    void showError(const QString &text) { host.OpenBox(0, text, kErrorStyle); }
+    // The session's failure box; for a session that ended in doubt, the box
+    // that says so goes on top of it.
+    void showError(const QString &text)
+    {
+        host.OpenBox(0, text, kErrorStyle);
+        tellDoubt();
+    }
     void restartTimer(int intervalMs)
     {
         timer->stop();
@@ -363,12 +373,8 @@ bool PaymentSession::PrepareReport(const QDate &from, const QDate &to, qint16 gr
 {
     if (SessionState != Idle || d->ending)
         return false;
+    d->storeReportRequest(from, to, group, onlyApproved);
     CheckPending = false;
-    ReportFromStamp = FormatDateYYMMDD(from).toLatin1() + "000000";
-    ReportToStamp = FormatDateYYMMDD(to).toLatin1() + "235959";
-    ReportOnlyApproved = onlyApproved != 0 ? 1 : 0;
-    ReportGroup = groupCodeOfListPosition(group);
-    ReportPending = true;
     BeginSession();
     return true;
 }
@@ -380,14 +386,23 @@ bool PaymentSession::PrepareCheck(const QDate &day)
     // Every record of the day, whatever its code, in arrival order. Set
     // before the session begins: a begin that fails at once ends the session
     // and clears it again.
-    ReportFromStamp = FormatDateYYMMDD(day).toLatin1() + "000000";
-    ReportToStamp = FormatDateYYMMDD(day).toLatin1() + "235959";
-    ReportOnlyApproved = 0;
-    ReportGroup = groupCodeOfListPosition(0);
-    ReportPending = true;
+    d->storeReportRequest(day, day, 0, 0);
     CheckPending = true;
     BeginSession();
     return true;
+}
+
+QList<JournalTransaction> PaymentSession::recoverJournal()
+{
+    const QList<JournalTransaction> closed = d->journal.recoverAfterRestart();
+    d->journalWritten(d->journal.lastError() == 0);
+    return closed;
+}
+
+void PaymentSession::resolveDoubt(const JournalTransaction &transaction, const QString &outcome,
+                                  std::optional<qint64> stan)
+{
+    d->journalWritten(d->journal.logResolved(transaction.sent.session, transaction.sent.pos, outcome, stan));
 }
 
 // --- Requests -----------------------------------------------------------------
@@ -458,10 +473,8 @@ void PaymentSession::Private::writeFrame(const QByteArray &frame, const QByteArr
     } else {
         const qint16 was = q.SessionState;
         endFor(QStringLiteral("Socket closed"));
-        if (was != Closing) {
+        if (was != Closing)
             showError(kWriteOnClosedText);
-            tellDoubt();
-        }
     }
 }
 
@@ -633,10 +646,8 @@ void PaymentSession::Private::endAsClosedByServer()
 {
     const qint16 was = q.SessionState;
     endFor(QStringLiteral("Socket closed"));
-    if (was != Idle && was != Closing) {
+    if (was != Idle && was != Closing)
         showError(kSocketClosedText);
-        tellDoubt();
-    }
 }
 
 void PaymentSession::Private::onError(QAbstractSocket::SocketError error)
@@ -654,7 +665,6 @@ void PaymentSession::Private::onError(QAbstractSocket::SocketError error)
         return;
     const QString detail = QString::number(int(error)) + QStringLiteral(" - ") + description + u')';
     showError((was == Connecting ? kConnectFailedPrefix : kConnectionLostPrefix) + detail);
-    tellDoubt();
 }
 
 void PaymentSession::Private::onTimeout()
@@ -665,10 +675,8 @@ void PaymentSession::Private::onTimeout()
         return;
     const qint16 was = q.SessionState;
     endFor(QStringLiteral("Timeout"));
-    if (was != Closing) {
+    if (was != Closing)
         showError(kTimeoutText);
-        tellDoubt();
-    }
 }
 
 // --- Incoming messages ----------------------------------------------------------
@@ -903,5 +911,5 @@ void PaymentSession::Private::tellDoubt()
     if (!doubtToTell)
         return;
     doubtToTell = false;
-    host.OpenBox(0, PaymentSession::kOutcomeUnknownText, kWarningStyle);
+    host.OpenBox(0, PaymentSession::kOutcomeUnknownText, PaymentSession::kOutcomeUnknownStyle);
 }

@@ -26,6 +26,7 @@
 #pragma once
 
 #include "session/ConsoleSettings.h"
+#include "session/TransactionJournal.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -36,7 +37,6 @@ class Clock;
 class QTcpSocket;
 class QTimer;
 class SessionHost;
-class TransactionJournal;
 class TransactionLog;
 class VaroManager;
 
@@ -94,6 +94,16 @@ public:
     // with neither an approval nor a decline.
     static inline const QString kOutcomeUnknownText = QStringLiteral(
         "Tehingu tulemus on teadmata. Enne uut katset kontrollige, kas tehing õnnestus (Menüü > Viimane tehing).");
+    static constexpr qint32 kOutcomeUnknownStyle = 48;   // warning icon, "OK"
+
+    // At start-up: every request the journal shows sent without an outcome
+    // is closed as unknown ("restart"); returns those transactions.
+    QList<JournalTransaction> recoverJournal();
+    // A doubt settled: "approved" (with the server's STAN), "not found" or
+    // "cashier". A journal that cannot be written is reported once per run,
+    // as for the session's own entries.
+    void resolveDoubt(const JournalTransaction &transaction, const QString &outcome,
+                      std::optional<qint64> stan = std::nullopt);
 
     // --- Session state (read and written by the window) -------------------
     qint16 SessionState = Idle;

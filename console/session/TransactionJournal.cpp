@@ -57,6 +57,18 @@ bool TransactionJournal::append(QJsonObject entry, const QString &session, const
     entry.insert(QStringLiteral("session"), session);
     entry.insert(QStringLiteral("pos"), pos);
     QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact);
+    if (m_lastCardPayment) {
+        // What the console now knows, whether or not the line reaches the file.
+        if (const std::optional<JournalEntry> e = parseLine(line)) {
+            std::optional<JournalTransaction> &last = *m_lastCardPayment;
+            if (e->event == QLatin1String("sent")) {
+                if (isCardPayment(*e))
+                    last = JournalTransaction{*e, std::nullopt, std::nullopt};
+            } else if (last && last->sent.session == e->session && last->sent.pos == e->pos) {
+                addOutcome(*last, *e);
+            }
+        }
+    }
     line.append('\n');
 
     const QByteArray name = QFile::encodeName(m_path);
@@ -203,10 +215,7 @@ QList<JournalTransaction> TransactionJournal::readTransactions() const
             JournalTransaction &t = out[i];
             if (t.sent.session != e.session || t.sent.pos != e.pos)
                 continue;
-            if (e.event == QLatin1String("resolved"))
-                t.resolved = e;
-            else if (!t.outcome)
-                t.outcome = e;
+            addOutcome(t, e);
             break;
         }
     }
@@ -238,16 +247,32 @@ QList<JournalTransaction> TransactionJournal::recoverAfterRestart(QString *error
     return closed;
 }
 
+void TransactionJournal::addOutcome(JournalTransaction &transaction, const JournalEntry &entry)
+{
+    if (entry.event == QLatin1String("resolved"))
+        transaction.resolved = entry;
+    else if (!transaction.outcome)
+        transaction.outcome = entry;
+}
+
+bool TransactionJournal::isCardPayment(const JournalEntry &sent)
+{
+    return sent.op == QLatin1String("payment") || sent.op == QLatin1String("booking");
+}
+
 std::optional<JournalTransaction> TransactionJournal::unresolvedCardPayment() const
 {
-    const QList<JournalTransaction> all = readTransactions();
-    for (qsizetype i = all.size() - 1; i >= 0; --i) {
-        const JournalTransaction &t = all[i];
-        if (t.sent.op != QLatin1String("payment") && t.sent.op != QLatin1String("booking"))
-            continue;
-        if (t.isInDoubt())
-            return t;
-        return std::nullopt;
+    if (!m_lastCardPayment) {
+        std::optional<JournalTransaction> last;
+        const QList<JournalTransaction> all = readTransactions();
+        for (qsizetype i = all.size() - 1; i >= 0 && !last; --i) {
+            if (isCardPayment(all[i].sent))
+                last = all[i];
+        }
+        m_lastCardPayment = last;
     }
+    const std::optional<JournalTransaction> &last = *m_lastCardPayment;
+    if (last && last->isInDoubt())
+        return last;
     return std::nullopt;
 }

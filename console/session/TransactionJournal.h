@@ -100,7 +100,9 @@ public:
     QList<JournalTransaction> recoverAfterRestart(QString *errorText = nullptr);
 
     // The newest payment or booking, when its outcome is unknown and not
-    // settled since: the one a second charge must ask about.
+    // settled since: the one a second charge must ask about. Asked at every
+    // OK of a payment: the file (never truncated) is read once, and the
+    // entries written since keep the answer up to date.
     std::optional<JournalTransaction> unresolvedCardPayment() const;
 
     // errno of the last failed write, 0 when the last write succeeded.
@@ -113,10 +115,16 @@ public:
 
 private:
     bool append(QJsonObject entry, const QString &session, const QString &pos, QString *errorText);
+    // An entry other than "sent" to the transaction it belongs to.
+    static void addOutcome(JournalTransaction &transaction, const JournalEntry &entry);
+    static bool isCardPayment(const JournalEntry &sent);
     QString stamp() const;
 
     QString m_path;
     const Clock *m_clock;
     std::optional<int> m_utcOffsetSeconds;
     int m_lastError = 0;
+    // The newest payment or booking, once the file has been read for it
+    // (the inner nullopt: there is none).
+    mutable std::optional<std::optional<JournalTransaction>> m_lastCardPayment;
 };

@@ -23,9 +23,6 @@
 #include "window/Timing.h"
 #include "window/TransactionCheck.h"
 #include "window/WindowTexts.h"
-#include "common/ErrorLog.h"
-#include "session/SessionRequests.h"
-#include "session/TransactionJournal.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -73,7 +70,6 @@ constexpr int kStatusLineHeight = 22;
 constexpr int kTimer2Ms = 100;
 
 constexpr qint32 kErrorStyle = PromptStyle::IconError;   // kind 0, style 16: error icon, "OK"
-constexpr qint32 kWarningStyle = 48;                      // kind 0: warning icon, "OK"
 // "Yes"/"No", warning icon, "No" the default.
 constexpr qint32 kSecondChargeStyle = 4 + 48 + 256;
 
@@ -175,14 +171,7 @@ Form1::Form1(const Environment &environment, QWidget *parent)
 
     // A request the journal shows sent without an outcome went out before a
     // crash or a power loss: in doubt from now on.
-    QString journalError;
-    if (!m_session->journal().recoverAfterRestart(&journalError).isEmpty())
-        m_tellRestartDoubt = true;
-    if (!journalError.isEmpty())
-        LogError(m_session->journal().lastError(),
-                 QStringLiteral("Tehingute päevikusse ei saa kirjutada: ") + m_session->journal().path()
-                     + QStringLiteral(": ") + journalError,
-                 QStringLiteral("TransactionJournal"));
+    m_tellRestartDoubt = !m_session->recoverJournal().isEmpty();
 }
 
 Form1::~Form1()
@@ -501,16 +490,19 @@ void Form1::askBeforeSecondCharge()
 {
     m_ownAnswers.onButton = [this](quint8 code) {
         m_ownAnswers.onButton = {};
-        if (code != PromptStyle::AnswerYes)
-            return;   // "No" (or the box closed): nothing is sent, the fields stay
+        if (code != PromptStyle::AnswerYes) {
+            // "No" (or the box closed): nothing is sent and the fields stay,
+            // all but a swiped card, which is not kept once it is not used.
+            clearCardField();
+            return;
+        }
         // The box is still leaving the stack: the session begins once the
         // window is enabled again.
         QTimer::singleShot(0, this, [this] {
             if (m_session->SessionState != PaymentSession::Idle)
                 return;
-            TransactionJournal &journal = m_session->journal();
-            if (const std::optional<JournalTransaction> doubt = journal.unresolvedCardPayment())
-                journal.logResolved(doubt->sent.session, doubt->sent.pos, QStringLiteral("cashier"), std::nullopt);
+            if (const std::optional<JournalTransaction> doubt = m_session->journal().unresolvedCardPayment())
+                m_session->resolveDoubt(*doubt, QStringLiteral("cashier"));
             BeginSession();
         });
     };
@@ -721,8 +713,8 @@ void Form1::showLastTransactionDialog()
 {
     if (!m_lastTransactionDialog)
         m_lastTransactionDialog = new Form5(*this);
-    m_lastTransactionDialog->show();
     m_lastTransactionDialog->refresh();
+    m_lastTransactionDialog->show();
     m_lastTransactionDialog->raise();
     m_lastTransactionDialog->activateWindow();
 }
@@ -773,8 +765,7 @@ bool Form1::checkWithServer(const JournalTransaction &transaction)
 
 void Form1::resolveApproved(const JournalTransaction &transaction, qint64 stan)
 {
-    m_session->journal().logResolved(transaction.sent.session, transaction.sent.pos, QStringLiteral("approved"),
-                                     stan);
+    m_session->resolveDoubt(transaction, QStringLiteral("approved"), stan);
 }
 
 void Form1::decodeCheckAnswer(const VaroManager &message)
@@ -807,13 +798,12 @@ void Form1::finishCheck(const QList<ServerCheck::Match> &matches)
         return;
     const JournalTransaction checked = *m_checking;
     m_checking.reset();
-    TransactionJournal &journal = m_session->journal();
     QString text;
     if (matches.size() == 1) {
-        journal.logResolved(checked.sent.session, checked.sent.pos, QStringLiteral("approved"), matches[0].stan);
+        m_session->resolveDoubt(checked, QStringLiteral("approved"), matches[0].stan);
         text = JournalTexts::checkApprovedPrefix() + QString::number(matches[0].stan);
     } else if (matches.isEmpty()) {
-        journal.logResolved(checked.sent.session, checked.sent.pos, QStringLiteral("not found"), std::nullopt);
+        m_session->resolveDoubt(checked, QStringLiteral("not found"));
         text = JournalTexts::checkNotFound();
     } else {
         text = JournalTexts::checkSeveral();
@@ -863,7 +853,9 @@ void Form1::showEvent(QShowEvent *event)
         return;
     m_tellRestartDoubt = false;
     // Once the window stands: the box is kept above it.
-    QTimer::singleShot(0, this, [this] { OpenBox(0, PaymentSession::kOutcomeUnknownText, kWarningStyle); });
+    QTimer::singleShot(0, this, [this] {
+        OpenBox(0, PaymentSession::kOutcomeUnknownText, PaymentSession::kOutcomeUnknownStyle);
+    });
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -202,6 +202,15 @@ TEST_F(JournalWindow, SecondChargeWhileTheLastIsInDoubtIsAskedFirst)
     EXPECT_EQ(form->session().SessionState, PaymentSession::Idle);
     EXPECT_EQ(events(), (QStringList{u"sent"_qs, u"unknown"_qs}));
 
+    // A swipe asks too; "No" leaves no track in the card field.
+    typeAt(text("Text2"), u";4111111111111111=2612101?"_qs, 5);
+    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }));
+    topBox()->button(2)->click();
+    QTest::qWait(50);
+    EXPECT_EQ(clientCodes.count("0001"), 1);
+    EXPECT_TRUE(text("Text1")->text().isEmpty()) << "the unused swipe stays in the card field";
+    EXPECT_EQ(text("Text2")->text(), u"12,50"_qs);
+
     // "Yes": the doubt is the cashier's, and the payment goes.
     typeAt(text("Text2"), u";4111111111111111=2612101?"_qs, 5);
     ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }));

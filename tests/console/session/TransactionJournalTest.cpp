@@ -99,6 +99,26 @@ TEST_F(TransactionJournalTest, NewerSettledPaymentHidesAnOlderDoubt)
     EXPECT_FALSE(journal.unresolvedCardPayment().has_value());
 }
 
+// The answer is read from the file once and kept up to date by the entries
+// written afterwards.
+TEST_F(TransactionJournalTest, DoubtFollowsEntriesWrittenAfterTheFirstQuestion)
+{
+    EXPECT_FALSE(journal.unresolvedCardPayment().has_value());
+    journal.logSent(QStringLiteral("000050"), QStringLiteral("1"), QStringLiteral("booking"), 2.0, std::nullopt);
+    journal.logUnknown(QStringLiteral("000050"), QStringLiteral("1"), QStringLiteral("Timeout"));
+    ASSERT_TRUE(journal.unresolvedCardPayment().has_value());
+    EXPECT_EQ(journal.unresolvedCardPayment()->sent.session, QStringLiteral("000050"));
+    // A tip in between is no card payment: the doubt stays.
+    journal.logSent(QStringLiteral("000051"), QStringLiteral("1"), QStringLiteral("tip"), 1.0, 7);
+    journal.logApproved(QStringLiteral("000051"), QStringLiteral("1"), 77);
+    EXPECT_TRUE(journal.unresolvedCardPayment().has_value());
+    journal.logSent(QStringLiteral("000052"), QStringLiteral("1"), QStringLiteral("payment"), 2.0, std::nullopt);
+    journal.logApproved(QStringLiteral("000052"), QStringLiteral("1"), 78);
+    EXPECT_FALSE(journal.unresolvedCardPayment().has_value());
+    // What a fresh reader of the file says agrees.
+    EXPECT_FALSE(TransactionJournal(path(), &clock, 0).unresolvedCardPayment().has_value());
+}
+
 TEST_F(TransactionJournalTest, LastTwentyAreNewestFirst)
 {
     for (int i = 0; i < 25; ++i) {
