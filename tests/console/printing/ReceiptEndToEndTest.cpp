@@ -14,6 +14,7 @@
 #include "common/Config.h"
 #include "dialogs/BoxStack.h"
 #include "dialogs/Form2.h"
+#include "journal/Form5.h"
 #include "session/PaymentSession.h"
 #include "window/Form1.h"
 #include "window/Timing.h"
@@ -29,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -196,6 +198,34 @@ TEST_F(ReceiptEndToEnd, ApprovedPaymentPrintsReceiptRawAtPrinterByteForByte)
     ASSERT_TRUE(cups->waitForJobEnd(jobs[0], 20s));
     EXPECT_EQ(cups->job(jobs[0]).state, JobCompleted);
     EXPECT_EQ(cups->job(jobs[0]).name, QStringLiteral("Moldar - RAWPrinter"));
+}
+
+// The customer's receipt jammed: the cashier prints it again from "Viimane
+// tehing". The copy is a job of its own on the same queue, and the printer
+// gets the first receipt's bytes behind the copy line.
+TEST_F(ReceiptEndToEnd, ReprintReachesThePrinterAsTheFirstReceiptBehindTheCopyMark)
+{
+    provision(queue, true);
+    Form1 &w = open();
+    payBySwipe(w);
+    ASSERT_TRUE(listener.waitForDocuments(1, 20s));
+
+    QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
+    Form5 *last = w.lastTransactionDialog();
+    ASSERT_TRUE(last && last->isVisible()) << "Ctrl+L opens \"Viimane tehing\"";
+    ASSERT_TRUE(last->reprintButton()->isEnabled());
+    last->reprintButton()->click();
+
+    ASSERT_TRUE(listener.waitForDocuments(2, 20s));
+    const auto documents = listener.documents();
+    ASSERT_EQ(documents.size(), 2u);
+    EXPECT_EQ(documents[1], "*** KOOPIA ***\r\n" + expectedApprovalReceipt())
+        << "got: " << documents[1].toHex(' ').toStdString();
+    const std::vector<int> jobs = cups->jobIds(queue);
+    ASSERT_EQ(jobs.size(), 2u) << "the copy is a job of its own";
+    ASSERT_TRUE(cups->waitForJobEnd(jobs[1], 20s));
+    EXPECT_EQ(cups->job(jobs[1]).state, JobCompleted);
+    EXPECT_EQ(boxStack().boxCount(), 0) << "no printing error box";
 }
 
 TEST_F(ReceiptEndToEnd, ReceiptPrintingOffSendsNoJob)
