@@ -41,6 +41,13 @@ const QString kApprovedPrefix = QStringLiteral("Toiming on teostatud. Kviitungi 
 const QString kPosCommandTaken = QStringLiteral("Toiming täitmiseks võetud.");
 // Logged for a report answer that comes when no report was asked for.
 constexpr char kReportDataIgnored[] = "Report data ignored: no report was requested.";
+constexpr char kLateOutcomeIgnored[] = "Outcome ignored: the session has its outcome already. Code=";
+
+bool isOutcome(QByteArrayView code)
+{
+    return code == VaroMsg::kApproved || code == VaroMsg::kDeclined || code == VaroMsg::kDeclinedOther
+           || code == VaroMsg::kPosCommandResponse;
+}
 
 QByteArray toBytes(const std::string &s)
 {
@@ -415,6 +422,11 @@ void PaymentSession::SendAbort()
     // would only end a session that does not exist and wipe the status line.
     if (SessionState == Idle)
         return;
+    // Nor once the outcome has come: the transaction is over, and a "0005"
+    // behind its approval could only be answered with a decline that
+    // contradicts the receipt already printed.
+    if (SessionState == Closing)
+        return;
     const QByteArray frame = SessionRequests::abort(d->address(), d->eventHook());
     // Pressed while the request is being built: a "0005" sent now would reach
     // the server before the request it cancels, and the server would never
@@ -714,6 +726,14 @@ void PaymentSession::Private::ProcessReceived()
             continue;
 
         const QByteArray code = field(message, VaroMsg::kFieldCode);
+        // A closing session has its outcome. A second outcome frame (a
+        // decline answering a "Loobu" that crossed the approval, an approval
+        // sent twice) would show a failure over the approval, print the
+        // receipt again or send a second "0023": the first outcome stands.
+        if (q.SessionState == Closing && isOutcome(code)) {
+            logEvent(kLateOutcomeIgnored + code);
+            continue;
+        }
         if (code == VaroMsg::kSessionClose) {
             if (q.SessionState == Closing) {
                 q.ReturnToIdle();

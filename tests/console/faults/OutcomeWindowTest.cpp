@@ -1,8 +1,9 @@
 // Faults in what the cashier was told, each shown through the real main
 // window against the simulator in this process: an approval behind a frame
 // the console drops or behind bytes that are not a frame, a report answer in
-// the middle of a payment, "Loobu" pressed while the request is being built,
-// and server texts that could write log entries of their own.
+// the middle of a payment, "Loobu" pressed while the request is being built
+// or after the approval, a second outcome behind the first, and server texts
+// that could write log entries of their own.
 //
 // Each approval must be shown well before the console's 15 s answer
 // time-out, since the server sends nothing after it but the answer to
@@ -107,6 +108,70 @@ TEST_F(OutcomeWindow, ServerTextsAreWrittenToTheLogEscaped)
     // event entries run on between them.
     EXPECT_EQ(log.count("\"\r\n"), 2) << log.toStdString();
     EXPECT_FALSE(log.contains("\r\n\"1.1.2026"));
+}
+
+// --- A session that has its outcome -------------------------------------------
+
+const QString kCancelledText = u"Tehing katkestati kassas"_qs;
+
+// The server answers the approval and then, for the same session, a decline
+// (a "Loobu" of the cashier's crossed the approval on the wire): the decline
+// box over the approval sent cashiers to charge the customer again.
+TEST_F(OutcomeWindow, DeclineBehindTheApprovalLeavesTheApprovalStanding)
+{
+    startSimulatorJson(R"({ "steps": [
+        { "expect": "0001" },
+        { "send": { "code": "0012", "fields": [ { "id": 13, "int32": 123 },
+            { "id": 12, "receipt": ["MAKSE 12,50"] } ] } },
+        { "send": { "code": "0006", "fields": [ { "id": 5, "text": "Tehing katkestati kassas" }, { "id": 9, "text": "KK" } ] } }
+    ] })");
+    open();
+    swipePayment();
+    expectApprovedPayment();
+    EXPECT_FALSE(messageTexts().contains(kCancelledText));
+    EXPECT_EQ(clientCodes.count("0023"), 1) << "one close for one outcome";
+    ASSERT_FALSE(journalTransactions().isEmpty());
+    ASSERT_TRUE(journalTransactions().last().outcome);
+    EXPECT_EQ(journalTransactions().last().outcome->event, u"approved"_qs);
+    EXPECT_TRUE(logBytes().contains("Outcome ignored: the session has its outcome already. Code=0006"));
+    EXPECT_FALSE(logBytes().contains("Transaction Declined"));
+}
+
+// An approval that reaches the console twice printed the customer two
+// receipts for one charge.
+TEST_F(OutcomeWindow, ApprovalSentTwicePrintsOneReceipt)
+{
+    startSimulatorJson(R"({ "steps": [
+        { "expect": "0001" },
+        { "send": { "code": "0012", "fields": [ { "id": 13, "int32": 123 },
+            { "id": 12, "receipt": ["MAKSE 12,50"] } ] } },
+        { "send": { "code": "0012", "fields": [ { "id": 13, "int32": 123 },
+            { "id": 12, "receipt": ["MAKSE 12,50"] } ] } }
+    ] })");
+    open();
+    swipePayment();
+    expectApprovedPayment();   // one document at the printer
+    EXPECT_EQ(clientCodes.count("0023"), 1);
+}
+
+// "Loobu" stays pressable until the server's close: a "0005" sent behind the
+// approval asks the server to undo what the receipt says was charged.
+TEST_F(OutcomeWindow, LoobuAfterTheApprovalSendsNoCancel)
+{
+    startSimulatorJson(R"({ "steps": [
+        { "expect": "0001" },
+        { "send": { "code": "0012", "fields": [ { "id": 13, "int32": 123 },
+            { "id": 12, "receipt": ["MAKSE 12,50"] } ] } },
+        { "wait": 1500 }
+    ] })");
+    Form1 &w = open();
+    swipePayment();
+    ASSERT_TRUE(waitFor([&] { return w.session().SessionState == PaymentSession::Closing; }, kLongBeforeTheTimeoutMs));
+    QPushButton *loobu = child<QPushButton>("Command2");
+    ASSERT_TRUE(loobu->isEnabled());
+    QTest::mouseClick(loobu, Qt::LeftButton);
+    expectApprovedPayment();
+    EXPECT_FALSE(clientCodes.contains("0005")) << clientCodes.join(' ').toStdString();
 }
 
 } // namespace
