@@ -1,6 +1,5 @@
 #include "journal/ServerCheck.h"
 
-
 #include <cmath>
 
 namespace ServerCheck {
@@ -35,6 +34,25 @@ std::optional<Window> windowOf(const JournalTransaction &transaction)
     return w;
 }
 
+QSet<qint64> stansOfOthers(const QList<JournalTransaction> &journal, const JournalTransaction &transaction)
+{
+    const auto same = [&](const JournalTransaction &t) {
+        // Session numbers come round again: the stamp tells two apart.
+        return t.sent.session == transaction.sent.session && t.sent.pos == transaction.sent.pos
+               && t.sent.time == transaction.sent.time;
+    };
+    QSet<qint64> out;
+    for (const JournalTransaction &t : journal) {
+        if (same(t))
+            continue;
+        if (t.outcome && t.outcome->event == QLatin1String("approved") && t.outcome->stan)
+            out.insert(*t.outcome->stan);
+        if (t.resolved && t.resolved->outcome == QLatin1String("approved") && t.resolved->stan)
+            out.insert(*t.resolved->stan);
+    }
+    return out;
+}
+
 QList<Match> approvedMatches(const ReportTable &table, qint32 kept, const Window &window)
 {
     QList<Match> out;
@@ -61,7 +79,10 @@ QList<Match> approvedMatches(const ReportTable &table, qint32 kept, const Window
         const QDateTime stamp = wallTime(date, time);
         if (stamp < window.from || stamp > window.to)
             continue;
-        out.append({stamp, table.cell(row, ReportColumn::kStan).trimmed().toLongLong(), cents});
+        const qint64 stan = table.cell(row, ReportColumn::kStan).trimmed().toLongLong();
+        if (window.takenStans.contains(stan))
+            continue;
+        out.append({stamp, stan, cents});
     }
     return out;
 }

@@ -7,7 +7,10 @@
 // ended (the journal's sent and unknown entries). Only approved (response
 // code 0, the records the report adds to its sums), uncancelled ones count: one
 // means the customer was charged, none that the transaction did not happen,
-// several that the cashier must tell which.
+// several that the cashier must tell which. A record whose STAN the journal
+// already holds for another transaction (the customer before, who paid the
+// same amount a minute earlier) is that transaction's and answers for none
+// other.
 //
 // Stamps are compared as wall times: the report's records carry the server's
 // local date and time without a zone, the journal the console's local time
@@ -19,6 +22,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 
 #include <optional>
 
@@ -31,6 +35,7 @@ struct Window {
     QDateTime to;
     qint64 cents = 0;
     QDate day;        // the day whose report is asked for
+    QSet<qint64> takenStans;   // approvals the journal gives to other transactions
 };
 
 struct Match {
@@ -42,6 +47,10 @@ struct Match {
 // What the records must show for the transaction; nullopt for one that
 // cannot be checked (no amount, no stamp).
 std::optional<Window> windowOf(const JournalTransaction &transaction);
+
+// The STANs the journal records as approved for transactions other than
+// this one: their own approvals and the doubts settled as approved.
+QSet<qint64> stansOfOthers(const QList<JournalTransaction> &journal, const JournalTransaction &transaction);
 
 // The approved, uncancelled records of a decoded report (rows 1 ... kept)
 // that answer for the window, in the report's order.

@@ -737,7 +737,9 @@ void Form1::reprintReceipt()
 
 bool Form1::checkWithServer(const JournalTransaction &transaction)
 {
-    const std::optional<ServerCheck::Window> window = ServerCheck::windowOf(transaction);
+    std::optional<ServerCheck::Window> window = ServerCheck::windowOf(transaction);
+    if (window)
+        window->takenStans = ServerCheck::stansOfOthers(m_session->journal().readTransactions(), transaction);
     if (!window) {
         if (m_lastTransactionDialog)
             m_lastTransactionDialog->showCheckFailed();

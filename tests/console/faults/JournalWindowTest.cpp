@@ -247,6 +247,26 @@ TEST_F(JournalWindow, CheckFindsTheChargeTheServerNeverConfirmed)
     EXPECT_FALSE(topBox() && topBox()->boxType() == 1);
 }
 
+// The customer before paid the same 12,50 and was approved (STAN 123, in
+// the server's ledger and the journal); this one's connection dropped before
+// anything was booked. That approval is the other customer's: the check
+// finds nothing for this one.
+TEST_F(JournalWindow, CheckDoesNotTakeTheCustomerBeforesApprovalForTheDoubt)
+{
+    startSimulatorJson(connections({kApprovedPayment, kClosedWithoutApproving, kLedgerReport}));
+    open();
+    swipePayment();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(statusLine(), u"Toiming on teostatud. Kviitungi number: 123"_qs);
+    paymentEndsInDoubt();
+    Form5 *w = openLastTransaction();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(w->checkButton()->isEnabled());
+    w->checkButton()->click();
+    ASSERT_TRUE(waitResult(w, JournalTexts::checkNotFound())) << w->resultLabel()->text().toStdString();
+    EXPECT_EQ(events().last(), u"resolved:not found"_qs);
+}
+
 TEST_F(JournalWindow, CheckSaysWhenTheServerHasNoSuchTransaction)
 {
     startSimulatorJson(connections({kClosedWithoutApproving, kLedgerReport}));
@@ -260,14 +280,25 @@ TEST_F(JournalWindow, CheckSaysWhenTheServerHasNoSuchTransaction)
     EXPECT_FALSE(w->checkButton()->isEnabled());
 }
 
+// Two payments of 12,50 in doubt, both booked by the server (555 and 556):
+// either booking may be the last one's, and the cashier must tell which.
 TEST_F(JournalWindow, CheckWithSeveralCandidatesLetsTheCashierPick)
 {
-    startSimulatorJson(connections({kApprovedPayment, kHungUpAfterApproving, kLedgerReport}));
+    const char *const hungUpAgain = R"({ "steps": [
+        { "expect": ["0001", "0016", "0017", "0018"] },
+        { "approveThenHangup": { "stan": 556 } } ] })";
+    startSimulatorJson(connections({kHungUpAfterApproving, hungUpAgain, kLedgerReport}));
     open();
-    swipePayment();
-    ASSERT_TRUE(waitIdle());
-    ASSERT_EQ(statusLine(), u"Toiming on teostatud. Kviitungi number: 123"_qs);
     paymentEndsInDoubt();
+    // The cashier takes the first doubt on herself and charges again.
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    swipePayment();
+    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }));
+    topBox()->button(1)->click();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_TRUE(waitFor([&] { return messageTexts().size() == 2; }));
+    closeMessages();
 
     Form5 *w = openLastTransaction();
     ASSERT_TRUE(w);
@@ -276,8 +307,8 @@ TEST_F(JournalWindow, CheckWithSeveralCandidatesLetsTheCashierPick)
     QTreeWidget *matches = w->matchList();
     ASSERT_TRUE(matches->isVisible());
     ASSERT_EQ(matches->topLevelItemCount(), 2);
-    EXPECT_EQ(matches->topLevelItem(0)->text(2), u"123"_qs);
-    EXPECT_EQ(matches->topLevelItem(1)->text(2), u"555"_qs);
+    EXPECT_EQ(matches->topLevelItem(0)->text(2), u"555"_qs);
+    EXPECT_EQ(matches->topLevelItem(1)->text(2), u"556"_qs);
     EXPECT_EQ(events().last(), u"unknown"_qs) << "several candidates settle nothing by themselves";
     EXPECT_FALSE(w->pickButton()->isEnabled());
 
@@ -285,8 +316,8 @@ TEST_F(JournalWindow, CheckWithSeveralCandidatesLetsTheCashierPick)
     ASSERT_TRUE(w->pickButton()->isEnabled());
     w->pickButton()->click();
     EXPECT_EQ(events().last(), u"resolved:approved"_qs);
-    EXPECT_EQ(journalTransactions().last().resolved->stan, 555);
-    EXPECT_EQ(w->resultLabel()->text(), u"Tehing õnnestus. Kviitungi number: 555"_qs);
+    EXPECT_EQ(journalTransactions().last().resolved->stan, 556);
+    EXPECT_EQ(w->resultLabel()->text(), u"Tehing õnnestus. Kviitungi number: 556"_qs);
     EXPECT_FALSE(matches->isVisible());
 }
 

@@ -117,6 +117,38 @@ TEST(ServerCheck, RestartWidensTheWindowToWhenTheDoubtWasFound)
     EXPECT_EQ(stansOf(ServerCheck::approvedMatches(r.table(), r.kept(), *window)), QList<qint64>{77});
 }
 
+// The customer before paid the same amount a minute earlier and was
+// approved: the check took that approval for the doubt's own, and the
+// customer in doubt left without paying.
+TEST(ServerCheck, ApprovalTheJournalGivesToAnotherTransactionAnswersForNoDoubt)
+{
+    const JournalTransaction doubt = doubtAt(QStringLiteral("12.50"), kSent, kEnded);
+    JournalTransaction before = doubtAt(QStringLiteral("12.50"), kSent.addSecs(-60), kSent.addSecs(-50));
+    before.sent.session = QStringLiteral("000040");
+    before.outcome->event = QStringLiteral("approved");
+    before.outcome->stan = 100;
+    JournalTransaction settled = doubtAt(QStringLiteral("12.50"), kSent.addSecs(-40), kSent.addSecs(-30));
+    settled.sent.session = QStringLiteral("000039");
+    JournalEntry resolved;
+    resolved.event = QStringLiteral("resolved");
+    resolved.outcome = QStringLiteral("approved");
+    resolved.stan = 101;
+    settled.resolved = resolved;
+    // The doubt itself, should it have been settled once: its STAN is its own.
+    JournalTransaction self = doubt;
+    self.resolved = resolved;
+    self.resolved->stan = 102;
+
+    auto window = ServerCheck::windowOf(doubt);
+    ASSERT_TRUE(window);
+    window->takenStans = ServerCheck::stansOfOthers({before, settled, self}, doubt);
+    EXPECT_EQ(window->takenStans, (QSet<qint64>{100, 101}));
+    Records r;
+    r.add("06.12.2026", "15:29:00", 100, 12.50).add("06.12.2026", "15:29:20", 101, 12.50)
+        .add("06.12.2026", "15:30:05", 102, 12.50);
+    EXPECT_EQ(stansOf(ServerCheck::approvedMatches(r.table(), r.kept(), *window)), QList<qint64>{102});
+}
+
 TEST(ServerCheck, TransactionWithoutAmountCannotBeChecked)
 {
     JournalTransaction t = doubtAt(QString(), kSent, kEnded);
