@@ -152,6 +152,31 @@ bool GetAmount(const QString &AmountString, double &ResultAmount)
     return true;
 }
 
+bool AmountCarriedToTheCent(const QString &AmountString)
+{
+    double value = 0;
+    if (!GetAmount(AmountString, value))
+        return false;
+    // The typed cents, exactly: the digits with two more for a whole amount.
+    const QStringView s = trimBlanks(AmountString);
+    QString cents;
+    for (QChar c : s)
+        if (isAsciiDigit(c))
+            cents += c;
+    if (!s.contains(u',') && !s.contains(u'.'))
+        cents += u"00";
+    qsizetype first = 0;
+    while (first < cents.size() && cents[first] == u'0')
+        ++first;
+    cents = cents.mid(first);
+    if (cents.size() > 18)
+        return false;
+    const qint64 typed = cents.isEmpty() ? 0 : cents.toLongLong();
+    constexpr double kExactLimit = 9007199254740992.0;   // 2^53
+    const double carried = std::fabs(value) * 100.0;
+    return carried < kExactLimit && std::llround(carried) == typed;
+}
+
 bool IsLocaleNumeric(QStringView text, const QLocale &locale)
 {
     return !canonicalNumber(text, locale).isEmpty();

@@ -19,6 +19,13 @@
 // these ResultAmount is 0. Zero and negative amounts pass.
 bool GetAmount(const QString &AmountString, double &ResultAmount);
 
+// Whether the double GetAmount makes of AmountString is the typed amount to
+// the cent. The request carries the amount as an 8-byte double, whose 53 bits
+// keep every cent apart only below 2^46 (about 70 000 000 000 000): above it
+// a typed amount may reach the server as a neighbouring one
+// ("70368744177664,01" as ...,02). False for a text GetAmount refuses.
+bool AmountCarriedToTheCent(const QString &AmountString);
+
 // The general numeric test: ignoring leading and trailing blanks, an optional
 // sign, digits with at most one decimal separator (the locale's), at least
 // one digit, and an optional exponent ("e", "E", optional sign, digits).

@@ -4,10 +4,11 @@
 
 namespace {
 
+// An amount the request cannot carry to the cent is refused like a wrong
+// one: the customer would be charged another amount than the one typed.
 bool amountAccepted(const QString &text)
 {
-    double ignored = 0;
-    return GetAmount(text, ignored);
+    return AmountCarriedToTheCent(text);
 }
 
 } // namespace

@@ -73,6 +73,18 @@ TEST(GetAmount, DoesNotFollowTheLocale)
     QLocale::setDefault(saved);
 }
 
+// The request carries the amount as a double: "12345678901234567" went out
+// as 12345678901234568, and "70368744177664,01" as 70368744177664,02.
+TEST(AmountCarriedToTheCent, AmountsTheDoubleCannotHoldToTheCentAreRefused)
+{
+    for (const char *text : {"12,50", "0,29", "-0,50", "0", "0,00", "1234567,89", "-3", "12345678901234,56", "70368744177664,02",
+                             "  000012.34 "})
+        EXPECT_TRUE(AmountCarriedToTheCent(QString::fromLatin1(text))) << text;
+    for (const char *text : {"12345678901234567", "70368744177664,01", "90071992547409,93", "99999999999999999999999999999999",
+                             "12,5", "abc", ""})
+        EXPECT_FALSE(AmountCarriedToTheCent(QString::fromLatin1(text))) << text;
+}
+
 struct RuleRow {
     const char *name;
     QString text;

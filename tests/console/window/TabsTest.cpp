@@ -72,6 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         MessageRow{"PaymentBadAmount", 1, {{"Text2", "12,5"}}, "Vigane summa.", true},
         MessageRow{"PaymentGoodAmount", 1, {{"Text2", "12,50"}}, nullptr, false},
         MessageRow{"BookingBadAmount", 4, {{"Text2", "1 000"}}, "Vigane summa.", true},
+        MessageRow{"PaymentBeyondTheCentsTheRequestCarriesRefused", 1, {{"Text2", "70368744177664,01"}}, "Vigane summa.", true},
+        MessageRow{"TipBeyondTheCentsTheRequestCarriesRefused", 3, {{"Text8", "12"}, {"Text9", "12345678901234567"}}, "Vigane summa.", true},
         MessageRow{"CancellationSevenDigits", 2, {{"Text3", "1234567"}}, "Vigane kviitungi number.", false},
         MessageRow{"CancellationEmpty", 2, {{"Text3", ""}}, "Vigane kviitungi number.", false},
         MessageRow{"CancellationExponent", 2, {{"Text3", "1e3"}}, nullptr, false},
