@@ -1,6 +1,8 @@
 #include "dialogs/Settings.h"
 
+#include "dialogs/DialogSwipeGuard.h"
 #include "dialogs/SettingsSave.h"
+#include "window/Timing.h"
 #include "window/SelectingLineEdit.h"
 
 #include <QCheckBox>
@@ -24,7 +26,8 @@ QLabel *label(const QString &text, QWidget *parent, int x, int y, int width = 60
 } // namespace
 
 Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
-                   std::function<QStringList()> printers, std::function<void()> applyProgramMode)
+                   std::function<QStringList()> printers, std::function<void()> applyProgramMode,
+                   Timing *timing)
     : QDialog(nullptr,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                   | Qt::MSWindowsFixedSizeDialogHint),
@@ -102,6 +105,8 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
     // "Loobu" discards. OK stays the default elsewhere in the dialog.
     m_cancel->setAutoDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &Settings::onCancel);
+
+    new DialogSwipeGuard(this, timing ? *timing : Timing::system(), {Text2, Text3, Text4, Combo1->lineEdit()});
 
     setTabOrder(Text2, Text3);
     setTabOrder(Text3, Text4);

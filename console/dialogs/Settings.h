@@ -19,6 +19,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class SelectingLineEdit;
+class Timing;
 
 class Settings : public QDialog {
     Q_OBJECT
@@ -27,8 +28,10 @@ public:
     // main window is enabled again when the dialog is done, and the dialog is
     // kept above it. `printers` lists the installed printers' device names
     // in the print system's order; `applyProgramMode` is the main window's.
+    // `timing` (the main window's, which must outlive the dialog; nullptr
+    // for the system's) times keys to tell a card swipe from typing.
     Settings(ConsoleSettings &settings, QWidget *mainWindow, std::function<QStringList()> printers,
-             std::function<void()> applyProgramMode);
+             std::function<void()> applyProgramMode, Timing *timing = nullptr);
 
     // Fills every control from the settings variables and shows the dialog.
     void ShowData();

@@ -823,7 +823,7 @@ void Form1::showSettingsDialog()
 {
     if (!m_settings) {
         m_settings = new Settings(*this, this, [this] { return m_spooler->destinations(); },
-                                  [this] { ApplyProgramMode(); });
+                                  [this] { ApplyProgramMode(); }, &m_timing);
     }
     m_settings->ShowData();
     setEnabled(false);

@@ -1,5 +1,6 @@
 // Start-up from the store, report mode and the session counter.
 #include "ConsoleFixture.h"
+#include "KeyTyping.h"
 
 #include "dialogs/Settings.h"
 #include "session/PaymentSession.h"
@@ -203,6 +204,48 @@ TEST_F(SettingsFromMenu, NewPosIdentifierKeepsTheTitleUntilNextStart)
     EXPECT_EQ(w.windowTitle(), u"Tellar - POS:00000000"_qs);
     form.reset();
     EXPECT_EQ(open().windowTitle(), u"Tellar - POS:KASSA099"_qs);
+}
+
+// The cashier pressed Ctrl+S by mistake and swiped the customer's card: the
+// track's first characters (";4111111") replaced the POS identifier, and the
+// reader's Enter pressed OK and stored them.
+TEST_F(SettingsFromMenu, CardSwipedIntoTheSettingsStoresNothingOfIt)
+{
+    provisionForTransactions();
+    Form1 &w = open();
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    Settings *dialog = w.settingsDialog();
+    ASSERT_TRUE(dialog && dialog->isVisible()) << "Ctrl+S opens the settings";
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    auto *pos = dialog->findChild<QLineEdit *>(u"Text2"_qs);
+    auto *address = dialog->findChild<QLineEdit *>(u"Text3"_qs);
+    pos->setFocus(Qt::TabFocusReason);   // which selects its whole text
+    pos->selectAll();
+    const QString posBefore = pos->text();
+    const QString storedBefore = get(Config::POS);
+    const QString addressBefore = address->text();
+
+    const QString track = u";4111111111111111=2612101?"_qs;
+    for (qsizetype i = 0; i < track.size(); ++i) {
+        keytyping::typeChar(QApplication::focusWidget(), track[i]);
+        timing.advanceMs(5);
+    }
+    ASSERT_TRUE(pos->text().contains(u"411111"_qs)) << "the swipe went into the field: " << pos->text().toStdString();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    timing.advanceMs(55);
+
+    EXPECT_TRUE(dialog->isVisible()) << "the reader's Enter pressed OK";
+    EXPECT_EQ(pos->text(), posBefore);
+    EXPECT_EQ(address->text(), addressBefore);
+    EXPECT_EQ(w.fPOSID, u"00000000"_qs);
+    EXPECT_EQ(get(Config::POS), storedBefore);
+
+    // Typed by hand, the field takes the text and Enter saves it.
+    pos->selectAll();
+    typeSlowly(pos, u"KASSA099"_qs);
+    QTest::keyClick(pos, Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(w.fPOSID, u"KASSA099"_qs);
 }
 
 TEST_F(SettingsFromMenu, SettingsDialogKeptInFrontWhileMainWindowDisabled)
