@@ -2,12 +2,12 @@
 //
 // The settings dialog has no card field, and it takes the keyboard while the
 // main window is disabled. A card swiped into it by mistake typed the
-// track's first characters (";4111111", card digits) into the focused field,
-// and the reader's closing Enter pressed OK, which stored them: the POS
-// identifier, sent in every frame and written to every log line, held part of
-// the card number. The guard times the keys as the main window does; a burst
-// that is a swipe puts every field back as it stood before the burst, and
-// Enter while a burst is open presses nothing.
+// track's first characters (card digits) into the focused field, and the
+// reader's closing Enter pressed OK, which stored them: the POS identifier,
+// sent in every frame and written to every log line, held part of the card
+// number. The guard times the keys as the main window does; a burst that is
+// a swipe puts every field back as it stood before the burst, and Enter while
+// a burst is open presses nothing.
 #pragma once
 
 #include <QList>
@@ -16,6 +16,7 @@
 #include <QStringList>
 
 class CardSwipeDetector;
+class KeyPreview;
 class QKeyEvent;
 class QLineEdit;
 class QWidget;
@@ -25,23 +26,14 @@ class DialogSwipeGuard : public QObject {
 public:
     // timing must outlive the guard; the guard goes with window.
     DialogSwipeGuard(QWidget *window, Timing &timing, QList<QLineEdit *> fields);
-    ~DialogSwipeGuard() override;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool isLaterStepOfLastPress(const QKeyEvent *event, QWidget *receiver) const;
+    void keyPressed(QKeyEvent *key);
     void burstOpened();
     void burstEnded();
 
-    QWidget *m_window;
+    KeyPreview *m_keys;
     CardSwipeDetector *m_detector;
     QList<QPointer<QLineEdit>> m_fields;
     QStringList m_before;
-    // One key press reaches the focused field and then, when ignored, its
-    // parents: the press is counted once.
-    const QKeyEvent *m_lastEvent = nullptr;
-    quint64 m_lastTimestamp = 0;
-    QPointer<QWidget> m_lastReceiver;
 };

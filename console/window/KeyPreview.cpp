@@ -74,5 +74,5 @@ bool KeyPreview::eventFilter(QObject *watched, QEvent *event)
     m_lastTimestamp = key->timestamp();
     m_lastReceiver = receiver;
     emit keyPressed(key);
-    return false;
+    return m_swallow && m_swallow(key);
 }

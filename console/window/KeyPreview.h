@@ -16,6 +16,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QKeyEvent;
 class QWidget;
 
@@ -36,6 +38,10 @@ public:
     // a card reader types on layouts with dead keys.
     static QString burstCharacters(const QKeyEvent *event, bool burstOpen);
 
+    // Asked after each reported press: true keeps the key from its control
+    // (and so from the window's default button).
+    void setSwallow(std::function<bool(const QKeyEvent *)> swallow) { m_swallow = std::move(swallow); }
+
 signals:
     void keyPressed(QKeyEvent *event);
 
@@ -49,4 +55,5 @@ private:
     const QEvent *m_lastEvent = nullptr;   // compared only, never dereferenced
     quint64 m_lastTimestamp = 0;
     QPointer<QWidget> m_lastReceiver;
+    std::function<bool(const QKeyEvent *)> m_swallow;
 };
