@@ -9,6 +9,8 @@ packages=(
   g++ cmake ninja-build pkg-config
   # console: Qt 6 widgets, network and printing
   qt6-base-dev libgl-dev
+  # the till's transaction journal; sqlite3 is the technician's reader
+  libsqlite3-dev sqlite3
   # receipt printing through the spooler, and a private spooler for the tests
   libcups2-dev cups cups-client cups-bsd
   # "Courier New" stand-in for receipts printed through the platform printer

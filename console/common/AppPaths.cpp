@@ -160,6 +160,11 @@ QString AppPaths::programFile(const QString &fileName)
     return JoinPath(programDir(), fileName);
 }
 
+QString AppPaths::journalPath()
+{
+    return JoinPath(registryDir(), QStringLiteral("journal.sqlite"));
+}
+
 QString AppPaths::errorLogPath()
 {
     return programFile(programName() + QStringLiteral(".err"));

@@ -8,7 +8,8 @@
 //                    write: that one keeps its files per user in
 //                    $XDG_STATE_HOME/tellar (~/.local/state/tellar), which
 //                    init() creates when missing.
-//   registry folder  the settings store (RegistryStore).
+//   registry folder  the settings store (RegistryStore), the till's journal
+//                    "journal.sqlite" and its lock "Tellar.lock".
 //                    --registry DIR, else TELLAR_REGISTRY, else
 //                    /var/lib/tellar/registry (machine-wide, shared by every
 //                    console on the machine).
@@ -60,6 +61,9 @@ public:
     static QString programFile(const QString &fileName);
     // programFile(programName() + ".err")
     static QString errorLogPath();
+    // The till's transaction journal, with the settings store:
+    // JoinPath(registryDir(), "journal.sqlite").
+    static QString journalPath();
 
     static void setProgramDir(const QString &dir);
     static void setRegistryDir(const QString &dir);

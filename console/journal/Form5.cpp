@@ -2,6 +2,7 @@
 
 #include "journal/JournalTexts.h"
 #include "journal/LastTransactionHost.h"
+#include "journal/DoubtCheck.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -64,7 +65,8 @@ Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
                                   QStringLiteral("Kviitung"), QStringLiteral("Tulemus"), QStringLiteral("STAN")};
     m_recent = list("Recent", headings);
     m_recent->setAccessibleName(QStringLiteral("Viimased tehingud"));
-    m_matches = list("Matches", {QStringLiteral("Aeg"), QStringLiteral("Summa"), QStringLiteral("STAN")});
+    m_matches = list("Matches", {QStringLiteral("Terminal"), QStringLiteral("Aeg"), QStringLiteral("Summa"),
+                                 QStringLiteral("STAN")});
     m_matches->setAccessibleName(QStringLiteral("Sobivad tehingud"));
     m_matches->hide();
 
@@ -75,10 +77,13 @@ Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
     m_pick = new QPushButton(JournalTexts::pickButton());
     m_pick->setObjectName(QStringLiteral("Pick"));
     m_pick->hide();
+    m_notFound = new QPushButton(JournalTexts::markNotFoundButton());
+    m_notFound->setObjectName(QStringLiteral("NotFound"));
+    m_notFound->hide();
     m_close = new QPushButton(JournalTexts::closeButton());
     m_close->setObjectName(QStringLiteral("Close"));
     m_close->setDefault(true);
-    for (QPushButton *b : {m_check, m_reprint, m_pick})
+    for (QPushButton *b : {m_check, m_reprint, m_pick, m_notFound})
         b->setAutoDefault(false);
 
     auto *buttons = new QHBoxLayout;
@@ -89,6 +94,7 @@ Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
 
     auto *pickRow = new QHBoxLayout;
     pickRow->addStretch();
+    pickRow->addWidget(m_notFound);
     pickRow->addWidget(m_pick);
 
     auto *all = new QVBoxLayout;
@@ -104,6 +110,7 @@ Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
     connect(m_check, &QPushButton::clicked, this, &Form5::onCheck);
     connect(m_reprint, &QPushButton::clicked, this, [this] { m_host.reprintReceipt(); });
     connect(m_pick, &QPushButton::clicked, this, &Form5::onPick);
+    connect(m_notFound, &QPushButton::clicked, this, &Form5::onNotFound);
     connect(m_close, &QPushButton::clicked, this, &QDialog::hide);
     connect(m_matches, &QTreeWidget::itemSelectionChanged, this,
             [this] { m_pick->setEnabled(!m_matches->selectedItems().isEmpty()); });
@@ -111,62 +118,79 @@ Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
 
 void Form5::refresh()
 {
-    const QList<JournalTransaction> recent = m_host.journal().lastTransactions(kRecentCount);
-    m_last.reset();
-    if (!recent.isEmpty())
-        m_last = recent.first();
+    const TransactionJournal &journal = m_host.journal();
+    const QList<JournalTransaction> recent = journal.lastTransactions(kRecentCount);
+    // The doubt a new charge would ask about comes first; else the last one.
+    std::optional<JournalTransaction> shown = journal.unresolvedCharge();
+    if (!shown && !recent.isEmpty())
+        shown = recent.first();
+    const bool sameAsBefore = shown && m_shown && shown->id == m_shown->id;
+    m_shown = shown;
 
-    const QStringList values = m_last ? rowOf(*m_last) : QStringList(6, QString());
+    const QStringList values = m_shown ? rowOf(*m_shown) : QStringList(6, QString());
     for (int i = 0; i < 6; ++i)
         m_values[i]->setText(values[i]);
-    if (!m_last && m_result->text().isEmpty())
-        m_result->setText(JournalTexts::noTransactions());
-    else if (m_last && m_result->text() == JournalTexts::noTransactions())
+    if (!sameAsBefore)
         m_result->clear();
+    if (!m_shown)
+        m_result->setText(JournalTexts::noTransactions());
 
     m_recent->clear();
     for (const JournalTransaction &t : recent)
         m_recent->addTopLevelItem(new QTreeWidgetItem(rowOf(t)));
 
-    m_check->setEnabled(m_last && m_last->isInDoubt());
-    m_reprint->setEnabled(m_host.receiptHeld());
-    // Candidates belong to the doubt they were found for.
-    if (!m_last || !m_last->isInDoubt()) {
-        m_candidates.clear();
-        m_matches->clear();
-        m_matches->hide();
-        m_pick->hide();
+    DoubtCheck &check = m_host.doubtCheck();
+    m_check->setEnabled(m_shown && m_shown->isInDoubt() && !check.running());
+    const std::optional<qint32> held = m_host.heldReceiptNumber();
+    m_reprint->setEnabled(held.has_value());
+    m_reprint->setText(held ? JournalTexts::reprintButton(*held) : JournalTexts::reprintButton());
+    // What a check found belongs to the transaction it was found for, while
+    // that one is still in doubt.
+    if (!m_shown || !m_shown->isInDoubt() || !check.checked() || check.checked()->id != m_shown->id) {
+        check.forget();
+        clearCandidates();
     }
+}
+
+void Form5::clearCandidates()
+{
+    m_matches->clear();
+    m_matches->hide();
+    m_pick->hide();
+    m_notFound->hide();
 }
 
 void Form5::onCheck()
 {
-    if (!m_last || !m_last->isInDoubt())
+    if (!m_shown || !m_shown->isInDoubt())
         return;
-    m_candidates.clear();
-    m_matches->clear();
-    m_matches->hide();
-    m_pick->hide();
-    m_host.checkWithServer(*m_last);
+    clearCandidates();
+    m_host.checkWithServer(*m_shown);
 }
 
 void Form5::showCheckRunning()
 {
+    clearCandidates();
     m_result->setText(JournalTexts::checkRunning());
     m_check->setEnabled(false);
 }
 
-void Form5::showCheckResult(const QList<ServerCheck::Match> &matches, const QString &text)
+void Form5::showCheckOutcome(const CheckOutcome &outcome)
 {
     refresh();
-    m_result->setText(text);
-    if (matches.size() < 2)
+    m_result->setText(outcome.text);
+    if (outcome.kind == ServerCheck::Result::NoneFound) {
+        m_notFound->show();
+        m_notFound->setEnabled(m_shown && m_shown->isInDoubt());
         return;
-    m_candidates = matches;
-    for (const ServerCheck::Match &m : matches) {
-        const QString amount = QString::number(double(m.cents) / 100.0, 'f', 2).replace(u'.', u',');
-        m_matches->addTopLevelItem(new QTreeWidgetItem(
-            {m.stamp.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), amount, QString::number(m.stan)}));
+    }
+    if (outcome.candidates.isEmpty() || outcome.kind == ServerCheck::Result::Settled)
+        return;
+    for (const ServerCheck::Candidate &c : outcome.candidates) {
+        const QString amount = QString::number(double(c.cents) / 100.0, 'f', 2).replace(u'.', u',');
+        m_matches->addTopLevelItem(new QTreeWidgetItem({QString::fromLatin1(c.terminal),
+                                                        c.stamp.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+                                                        amount, QString::number(c.stan)}));
     }
     m_matches->show();
     m_pick->show();
@@ -181,15 +205,26 @@ void Form5::showCheckFailed()
 
 void Form5::onPick()
 {
+    DoubtCheck &check = m_host.doubtCheck();
     const QList<QTreeWidgetItem *> picked = m_matches->selectedItems();
-    if (!m_last || picked.isEmpty())
+    if (!m_shown || picked.isEmpty())
         return;
     const int index = m_matches->indexOfTopLevelItem(picked.first());
-    if (index < 0 || index >= m_candidates.size())
+    if (index < 0 || index >= check.candidates().size())
         return;
-    const qint64 stan = m_candidates[index].stan;
-    m_host.resolveApproved(*m_last, stan);
-    m_candidates.clear();
+    const ServerCheck::Candidate candidate = check.candidates()[index];
+    const bool settled = check.pick(m_shown->id, candidate);
     refresh();
-    m_result->setText(JournalTexts::checkApprovedPrefix() + QString::number(stan));
+    if (settled)
+        m_result->setText(JournalTexts::checkApprovedPrefix() + QString::number(candidate.stan));
+}
+
+void Form5::onNotFound()
+{
+    if (!m_shown)
+        return;
+    const bool settled = m_host.doubtCheck().markNotFound(m_shown->id);
+    refresh();
+    if (settled)
+        m_result->setText(JournalTexts::markedNotFound());
 }

@@ -1,16 +1,17 @@
-// Form5, "Viimane tehing": the last transaction the journal knows (time,
-// operation, amount, receipt number, outcome in words, STAN) and a list of
-// the last 20, newest first. "Kontrolli serverist" is enabled while the last
-// one is in doubt, "Prindi kviitung uuesti" while a receipt of this run is
-// held. When the server's records show several candidates, they are listed
-// and the cashier may pick one or leave the transaction unresolved.
+// Form5, "Viimane tehing": the transaction that needs the cashier (the doubt
+// a new charge would ask about, else the last one: time, operation, amount,
+// receipt number, outcome in words, STAN) and a list of the last 20, newest
+// first. "Kontrolli serverist" is enabled while that transaction is in doubt,
+// "Prindi kviitung uuesti (kviitung N)" while a receipt of this run is held.
+// What the check found is shown here: candidates listed with terminal, time
+// and STAN for the cashier to pick, or, when none, "Märgi mittetoimunuks".
 //
 // Modeless and without an owner window, like the other dialogs; created once
 // per run and only hidden afterwards. The journal is read afresh by refresh(),
 // which the main window calls on every show and whenever it has news.
 #pragma once
 
-#include "journal/ServerCheck.h"
+#include "journal/DoubtCheck.h"
 #include "session/TransactionJournal.h"
 
 #include <QDialog>
@@ -23,19 +24,20 @@ class QLabel;
 class QPushButton;
 class QTreeWidget;
 
-class Form5 : public QDialog {
+class Form5 : public QDialog, public DoubtCheckView {
     Q_OBJECT
 public:
     // host must outlive the dialog.
     explicit Form5(LastTransactionHost &host);
 
     void refresh();
-    // The check has begun, ended with its matches, or ended without an answer.
-    void showCheckRunning();
-    void showCheckResult(const QList<ServerCheck::Match> &matches, const QString &text);
-    void showCheckFailed();
 
-    // The last transaction's fields, in order: time, operation, amount,
+    // DoubtCheckView
+    void showCheckRunning() override;
+    void showCheckOutcome(const CheckOutcome &outcome) override;
+    void showCheckFailed() override;
+
+    // The shown transaction's fields, in order: time, operation, amount,
     // receipt number, outcome, STAN.
     QLabel *valueLabel(int row) const { return m_values[row]; }
     QLabel *resultLabel() const { return m_result; }
@@ -44,15 +46,17 @@ public:
     QPushButton *checkButton() const { return m_check; }
     QPushButton *reprintButton() const { return m_reprint; }
     QPushButton *pickButton() const { return m_pick; }
+    QPushButton *notFoundButton() const { return m_notFound; }
     QPushButton *closeButton() const { return m_close; }
 
 private:
     void onCheck();
     void onPick();
+    void onNotFound();
+    void clearCandidates();
 
     LastTransactionHost &m_host;
-    std::optional<JournalTransaction> m_last;
-    QList<ServerCheck::Match> m_candidates;
+    std::optional<JournalTransaction> m_shown;
     QLabel *m_values[6] = {};
     QLabel *m_result = nullptr;
     QTreeWidget *m_recent = nullptr;
@@ -60,5 +64,6 @@ private:
     QPushButton *m_check = nullptr;
     QPushButton *m_reprint = nullptr;
     QPushButton *m_pick = nullptr;
+    QPushButton *m_notFound = nullptr;
     QPushButton *m_close = nullptr;
 };

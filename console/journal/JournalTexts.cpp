@@ -24,7 +24,7 @@ QString outcomeText(const JournalTransaction &t)
         if (how == QLatin1String("approved"))
             return QStringLiteral("Õnnestus (kontrollitud serverist)");
         if (how == QLatin1String("not found"))
-            return QStringLiteral("Ei toimunud (kontrollitud serverist)");
+            return QStringLiteral("Ei toimunud (kassapidaja otsus)");
         if (how == QLatin1String("declined"))
             return QStringLiteral("Keeldutud (kontrollitud serverist)");
         if (how == QLatin1String("cashier"))
@@ -38,6 +38,8 @@ QString outcomeText(const JournalTransaction &t)
     if (event == QLatin1String("declined"))
         return t.outcome->text.isEmpty() ? QStringLiteral("Keeldutud")
                                          : QStringLiteral("Keeldutud: ") + t.outcome->text;
+    if (t.outcome->why == QLatin1String("conflict"))
+        return QStringLiteral("Teadmata (vastuolulised vastused)");
     return QStringLiteral("Teadmata");
 }
 

@@ -5,6 +5,7 @@
 #include "session/TransactionJournal.h"
 
 #include <QString>
+#include <QTime>
 
 namespace JournalTexts {
 
@@ -12,6 +13,12 @@ inline QString caption() { return QStringLiteral("Viimane tehing"); }
 inline QString menuItem() { return QStringLiteral("&Viimane tehing..."); }
 inline QString checkButton() { return QStringLiteral("Kontrolli serverist"); }
 inline QString reprintButton() { return QStringLiteral("Prindi kviitung uuesti"); }
+// The button names the receipt it prints.
+inline QString reprintButton(qint64 receiptNumber)
+{
+    return reprintButton() + QStringLiteral(" (kviitung ") + QString::number(receiptNumber) + u')';
+}
+inline QString markNotFoundButton() { return QStringLiteral("Märgi mittetoimunuks"); }
 inline QString closeButton() { return QStringLiteral("Sulge"); }
 inline QString pickButton() { return QStringLiteral("See tehing õnnestus"); }
 
@@ -21,7 +28,13 @@ inline QString secondChargeQuestion()
     return QStringLiteral("Eelmise makse tulemus on teadmata. Kas alustada uus makse?");
 }
 inline QString checkApprovedPrefix() { return QStringLiteral("Tehing õnnestus. Kviitungi number: "); }
-inline QString checkNotFound() { return QStringLiteral("Serveri andmetel tehingut ei toimunud."); }
+// No record answers for the transaction: the cashier decides, not the check.
+inline QString checkNotFound(const QTime &checkedAt)
+{
+    return QStringLiteral("Serveri aruandes seda tehingut ei ole (kontrollitud ") + checkedAt.toString(QStringLiteral("HH:mm"))
+         + QStringLiteral("). Kui olete kindel, et klient ei maksnud, märkige tehing mittetoimunuks.");
+}
+inline QString markedNotFound() { return QStringLiteral("Tehing on märgitud mittetoimunuks."); }
 inline QString checkSeveral()
 {
     return QStringLiteral("Serveri andmetel sobib mitu tehingut. Valige õige või jätke tehing kontrollimata.");
@@ -30,8 +43,16 @@ inline QString checkRunning() { return QStringLiteral("Kontrollin serverist...")
 inline QString checkFailed() { return QStringLiteral("Serverist kontrollimine ebaõnnestus."); }
 inline QString noTransactions() { return QStringLiteral("Tehinguid pole veel tehtud."); }
 
-// The copy's first line on a reprinted receipt.
-inline constexpr char kCopyMark[] = "*** KOOPIA ***";
+// A second console on the same till's store.
+inline QString alreadyRunning() { return QStringLiteral("Tellar töötab selles kassas juba."); }
+inline constexpr qint32 kAlreadyRunningStyle = 16;   // error icon, "OK"
+// The last run ended without closing, and the till's last transaction was approved.
+inline QString crashAfterApproval(qint64 stan)
+{
+    return QStringLiteral("Programm lõpetas eelmisel korral ootamatult töö. Viimane tehing õnnestus. Kviitungi number: ")
+         + QString::number(stan);
+}
+inline constexpr qint32 kCrashNoticeStyle = 64;      // information icon, "OK
 
 // "payment" -> "Kaardimakse", as the tabs name them.
 QString operationName(const QString &op);

@@ -5,19 +5,23 @@
 
 #include "session/TransactionJournal.h"
 
+#include <optional>
+
+class DoubtCheck;
+
 class LastTransactionHost {
 public:
     virtual ~LastTransactionHost() = default;
 
     virtual const TransactionJournal &journal() const = 0;
-    // The last approved receipt of this run is in memory.
-    virtual bool receiptHeld() const = 0;
+    // The receipt number of the last approved receipt of this run, while it
+    // is in memory.
+    virtual std::optional<qint32> heldReceiptNumber() const = 0;
     // Prints the held receipt again, marked as a copy.
     virtual void reprintReceipt() = 0;
-    // Asks the server for the day's records of the transaction in doubt; the
-    // answer comes back to the window (Form5::showCheckResult). False when
-    // it cannot begin now (a session runs); the host has told the cashier.
-    virtual bool checkWithServer(const JournalTransaction &transaction) = 0;
-    // The cashier picked the record that answers for the transaction.
-    virtual void resolveApproved(const JournalTransaction &transaction, qint64 stan) = 0;
+    // The check and the cashier's decisions about its result.
+    virtual DoubtCheck &doubtCheck() = 0;
+    // Asks the server about the transaction in doubt, unless the console is
+    // busy (the host tells the cashier so).
+    virtual void checkWithServer(const JournalTransaction &transaction) = 0;
 };

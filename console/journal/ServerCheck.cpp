@@ -1,90 +1,279 @@
 #include "journal/ServerCheck.h"
 
+#include "common/Helpers.h"
+#include "reports/ReportDecoder.h"
+
+#include <VaroManager.h>
+
+#include <QHash>
+
+#include <algorithm>
 #include <cmath>
 
 namespace ServerCheck {
 namespace {
 
-QDateTime wallTime(const QDate &date, const QTime &time)
+QByteArray bytesOf(const std::string &s)
 {
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+// The field's data, or nullopt when the message has no such field.
+std::optional<QByteArray> fieldOf(const VaroManager &m, qint16 id)
+{
+    if (m.getFieldIndex(id) < 0)
+        return std::nullopt;
+    return bytesOf(m.GetFieldData(id));
+}
+
+std::optional<qint32> int32Of(const VaroManager &m, qint16 id)
+{
+    const std::optional<QByteArray> data = fieldOf(m, id);
+    if (!data || data->size() != 4)
+        return std::nullopt;
+    return DecodeInt32(*data);
+}
+
+// YYMMDDhhmmss, read as 20YY.
+std::optional<QDateTime> stampOf(const QByteArray &text)
+{
+    if (text.size() != 12 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const QDate date = QDate::fromString(QStringLiteral("20") + QString::fromLatin1(text.left(6)),
+                                         QStringLiteral("yyyyMMdd"));
+    const QTime time = QTime::fromString(QString::fromLatin1(text.mid(6)), QStringLiteral("HHmmss"));
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
     return QDateTime(date, time, Qt::UTC);
 }
 
-QDateTime wallTime(const QDateTime &stamp)
+std::optional<Record> recordOf(const QByteArray &frame)
 {
-    return wallTime(stamp.date(), stamp.time());
+    VaroManager m;
+    m.Reset();
+    std::string bytes = frame.toStdString();
+    std::string remainder;
+    if (m.ProcessMessage(bytes, remainder) != VaroManager::Parsed || !remainder.empty())
+        return std::nullopt;
+    Record r;
+    r.terminal = fieldOf(m, RecordField::kTerminal).value_or(QByteArray());
+    const std::optional<QDateTime> stamp = stampOf(fieldOf(m, RecordField::kStamp).value_or(QByteArray()));
+    const std::optional<qint32> stan = int32Of(m, RecordField::kStan);
+    const std::optional<qint32> code = int32Of(m, RecordField::kResponseCode);
+    const std::optional<QByteArray> amount = fieldOf(m, RecordField::kAmount);
+    if (!stamp || !stan || !code || !amount || amount->size() != 8)
+        return std::nullopt;
+    const double value = DecodeDouble(*amount);
+    if (!std::isfinite(value) || std::fabs(value) > 1e13)
+        return std::nullopt;
+    std::optional<qint32> cancel = 0;
+    if (m.getFieldIndex(RecordField::kCancelMark) >= 0)
+        cancel = int32Of(m, RecordField::kCancelMark);
+    if (!cancel)
+        return std::nullopt;
+    r.stamp = *stamp;
+    r.stan = *stan;
+    r.code = *code;
+    r.cents = std::llround(value * 100.0);
+    r.cancelled = *cancel > 0;
+    return r;
+}
+
+qint64 wall(const QDateTime &t)
+{
+    return TransactionJournal::wallSeconds(t);
+}
+
+QDateTime atWall(qint64 seconds)
+{
+    return TransactionJournal::fromWallSeconds(seconds);
+}
+
+// The days a wall-time range touches.
+Period daysOf(qint64 fromWall, qint64 toWall)
+{
+    return {atWall(fromWall).date(), atWall(toWall).date()};
+}
+
+bool covered(const QList<Period> &asked, const QDate &day)
+{
+    return std::any_of(asked.begin(), asked.end(), [&](const Period &p) { return day >= p.from && day <= p.to; });
 }
 
 } // namespace
 
-std::optional<Window> windowOf(const JournalTransaction &transaction)
+std::optional<QList<Record>> wholeAnswer(const VaroManager &answer)
 {
-    const std::optional<qint64> cents = TransactionJournal::amountCents(transaction.sent.amount);
-    if (!cents || !transaction.sent.time.isValid())
+    const std::optional<qint32> status = int32Of(answer, ReportField::kStatus);
+    const std::optional<qint32> count = int32Of(answer, ReportField::kCount);
+    if (!status || *status != 0 || !count || *count < 0 || *count > ReportField::kMaxRecords)
         return std::nullopt;
-    Window w;
-    w.cents = *cents;
-    w.day = transaction.sent.time.date();
-    w.from = wallTime(transaction.sent.time).addSecs(-kSlackSeconds);
-    // The session's end: its outcome entry (for a restart, the moment the
-    // console found the request open, the latest it can have ended).
-    const QDateTime end = transaction.outcome && transaction.outcome->time.isValid() ? transaction.outcome->time
-                                                                                      : transaction.sent.time;
-    w.to = wallTime(end).addSecs(kSlackSeconds);
-    return w;
+    QList<Record> out;
+    out.reserve(*count);
+    for (qint32 i = 1; i <= *count; ++i) {
+        const std::optional<QByteArray> frame = fieldOf(answer, qint16(ReportField::kRecordBase + i));
+        if (!frame)
+            return std::nullopt;
+        const std::optional<Record> r = recordOf(*frame);
+        if (!r)
+            return std::nullopt;
+        out.append(*r);
+    }
+    return out;
 }
 
-QSet<qint64> stansOfOthers(const QList<JournalTransaction> &journal, const JournalTransaction &transaction)
+Check::Check(const TransactionJournal &journal, JournalTransaction doubt)
+    : m_journal(journal), m_doubt(std::move(doubt))
 {
-    const auto same = [&](const JournalTransaction &t) {
-        // Session numbers come round again: the stamp tells two apart.
-        return t.sent.session == transaction.sent.session && t.sent.pos == transaction.sent.pos
-               && t.sent.time == transaction.sent.time;
+    m_cents = TransactionJournal::amountCents(m_doubt.sent.amount);
+    if (m_doubt.sent.time.isValid()) {
+        m_sentWall = wall(m_doubt.sent.time);
+        // The session's end: its outcome entry (for a restart, the moment the
+        // console found the request open, the latest it can have ended).
+        m_endWall = m_doubt.outcome && m_doubt.outcome->time.isValid() ? wall(m_doubt.outcome->time) : m_sentWall;
+        m_endWall = std::max(m_endWall, m_sentWall);
+    }
+}
+
+Period Check::firstPeriod() const
+{
+    return daysOf(m_sentWall - kUnknownOffsetSlackSeconds, m_endWall + kUnknownOffsetSlackSeconds);
+}
+
+std::optional<Period> Check::addAnswer(const Period &asked, const QList<Record> &records)
+{
+    m_asked.append(asked);
+    for (const Record &r : records) {
+        const bool known = std::any_of(m_records.begin(), m_records.end(), [&](const Record &k) {
+            return k.terminal == r.terminal && k.stamp == r.stamp && k.stan == r.stan && k.cents == r.cents;
+        });
+        if (!known)
+            m_records.append(r);
+    }
+    learn();
+    if (!m_offset)
+        return std::nullopt;
+    // The server's days of the window, once its clock is known.
+    const Period needed = daysOf(m_sentWall - kSlackSeconds + *m_offset, m_endWall + kSlackSeconds + *m_offset);
+    if (covered(m_asked, needed.from) && covered(m_asked, needed.to))
+        return std::nullopt;
+    return needed;
+}
+
+void Check::learn()
+{
+    m_offset.reset();
+    m_terminal.clear();
+    if (m_records.isEmpty())
+        return;
+    // The approvals of this till the asked days can hold, whatever the clocks.
+    QDate first = m_asked.first().from;
+    QDate last = m_asked.first().to;
+    for (const Period &p : m_asked) {
+        first = std::min(first, p.from);
+        last = std::max(last, p.to);
+    }
+    const qint64 from = wall(QDateTime(first, QTime(0, 0), Qt::UTC)) - kMaxClockOffsetSeconds;
+    const qint64 to = wall(QDateTime(last.addDays(1), QTime(0, 0), Qt::UTC)) + kMaxClockOffsetSeconds;
+    QHash<QPair<qint64, qint64>, QList<JournalTransaction>> approvals;
+    for (const JournalTransaction &t : m_journal.approvalsBetween(m_doubt.sent.pos, atWall(from), atWall(to))) {
+        const std::optional<qint64> stan = t.knownStan();
+        const std::optional<qint64> cents = TransactionJournal::amountCents(t.sent.amount);
+        if (stan && cents && t.id != m_doubt.id)
+            approvals[{*stan, *cents}].append(t);
+    }
+
+    struct Anchor {
+        QByteArray terminal;
+        qint64 offset;
     };
-    QSet<qint64> out;
-    for (const JournalTransaction &t : journal) {
-        if (same(t))
+    QList<Anchor> anchors;
+    for (const Record &r : m_records) {
+        if (r.code != 0 || r.cancelled)
             continue;
-        if (t.outcome && t.outcome->event == QLatin1String("approved") && t.outcome->stan)
-            out.insert(*t.outcome->stan);
-        if (t.resolved && t.resolved->outcome == QLatin1String("approved") && t.resolved->stan)
-            out.insert(*t.resolved->stan);
+        const auto it = approvals.constFind({r.stan, r.cents});
+        if (it == approvals.constEnd())
+            continue;
+        QList<qint64> offsets;
+        for (const JournalTransaction &t : *it) {
+            // The server stamps the transaction while it runs: between the
+            // request and its approval.
+            const qint64 sent = wall(t.sent.time);
+            const qint64 ended = t.outcome && t.outcome->time.isValid() ? wall(t.outcome->time) : sent;
+            const qint64 offset = wall(r.stamp) - (sent + ended) / 2;
+            if (std::llabs(offset) <= kMaxClockOffsetSeconds)
+                offsets.append(offset);
+        }
+        // A STAN and amount that two approvals of the journal share teach nothing.
+        if (offsets.size() == 1)
+            anchors.append({r.terminal, offsets.first()});
     }
-    return out;
+    if (anchors.isEmpty())
+        return;
+    QList<qint64> offsets;
+    for (const Anchor &a : anchors)
+        offsets.append(a.offset);
+    std::sort(offsets.begin(), offsets.end());
+    const qint64 median = offsets[offsets.size() / 2];
+    QList<qint64> agreeing;
+    QByteArray terminal;
+    bool oneTerminal = true;
+    for (const Anchor &a : anchors) {
+        if (std::llabs(a.offset - median) > kAnchorAgreementSeconds)
+            continue;
+        agreeing.append(a.offset);
+        if (agreeing.size() == 1)
+            terminal = a.terminal;
+        else if (a.terminal != terminal)
+            oneTerminal = false;
+    }
+    std::sort(agreeing.begin(), agreeing.end());
+    m_offset = agreeing[agreeing.size() / 2];
+    if (oneTerminal)
+        m_terminal = terminal;
 }
 
-QList<Match> approvedMatches(const ReportTable &table, qint32 kept, const Window &window)
+Result Check::result() const
 {
-    QList<Match> out;
-    const qint32 last = qMin(kept, table.lastRow());
-    for (qint32 row = 1; row <= last; ++row) {
-        if (!table.cell(row, ReportColumn::kCancelFlag).isEmpty())
+    Result result;
+    result.offsetSeconds = m_offset;
+    result.terminal = m_terminal;
+    if (!checkable())
+        return result;
+    const qint64 slack = m_offset ? kSlackSeconds : kUnknownOffsetSlackSeconds;
+    const qint64 offset = m_offset.value_or(0);
+    const qint64 from = m_sentWall - slack;
+    const qint64 to = m_endWall + slack;
+    const bool terminalKnown = m_offset && !m_terminal.isEmpty();
+    for (const Record &r : m_records) {
+        if (r.code != 0 || r.cancelled || r.cents != *m_cents)
             continue;
-        bool ok = false;
-        const qint64 code = table.cell(row, ReportColumn::kResponseCode).trimmed().toLongLong(&ok);
-        if (!ok || code != 0)
+        if (terminalKnown && r.terminal != m_terminal)
             continue;
-        const double amount = table.sumAmount(row);
-        if (!std::isfinite(amount) || std::fabs(amount) > 1e15)
+        // The record's stamp on the till's clock.
+        const qint64 at = wall(r.stamp) - offset;
+        if (at < from || at > to)
             continue;
-        const qint64 cents = std::llround(amount * 100.0);
-        if (cents != window.cents)
+        // Another transaction of the same day holds this STAN: the record is
+        // that one's.
+        if (!m_journal.withStanOnDay(m_doubt.sent.pos, r.stan, atWall(at).date(), m_doubt.id).isEmpty())
             continue;
-        const QDate date = QDate::fromString(QString::fromLatin1(table.cell(row, ReportColumn::kDate)),
-                                             QStringLiteral("dd.MM.yyyy"));
-        const QTime time = QTime::fromString(QString::fromLatin1(table.cell(row, ReportColumn::kTime)),
-                                             QStringLiteral("HH:mm:ss"));
-        if (!date.isValid() || !time.isValid())
-            continue;
-        const QDateTime stamp = wallTime(date, time);
-        if (stamp < window.from || stamp > window.to)
-            continue;
-        const qint64 stan = table.cell(row, ReportColumn::kStan).trimmed().toLongLong();
-        if (window.takenStans.contains(stan))
-            continue;
-        out.append({stamp, stan, cents});
+        result.candidates.append({r.terminal, r.stamp, r.stan, r.cents});
     }
-    return out;
+    if (result.candidates.isEmpty())
+        return result;
+    result.kind = Result::Listed;
+    if (result.candidates.size() == 1 && terminalKnown) {
+        const bool claimed =
+            // Two windows overlap when the other's request and end fall
+            // within this window widened by the other's slack.
+            !m_journal.claimantsBetween(m_doubt.sent.pos, *m_cents, atWall(from - slack), atWall(to + slack),
+                                        m_doubt.id)
+                 .isEmpty();
+        if (!claimed)
+            result.kind = Result::Settled;
+    }
+    return result;
 }
 
 } // namespace ServerCheck

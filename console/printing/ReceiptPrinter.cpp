@@ -112,6 +112,7 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
     // its job by then, and the lines after it would go out as a job of their
     // own, a receipt without its head.
     bool printerChecked = raw;
+    bool printedAny = false;
     const qint16 firstLine = copyMark.isEmpty() ? 1 : 0;
     for (int k = firstLine; k <= lineCount; ++k) {
         std::string field;
@@ -122,6 +123,7 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
         if (field.empty())
             continue;
         const QByteArrayView line(field.data(), qsizetype(field.size()));
+        printedAny = true;
         if (raw) {
             if (!m_rawPrinter->PrintText(QByteArrayView(toReceiptPrinterBytes(line))))
                 return failed(m_rawPrinter->Error());
@@ -147,7 +149,9 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
         }
     }
 
-    if (lineCount > 0) {
+    // A job that was begun is ended, also when the frame had no lines of its
+    // own behind a copy mark.
+    if (lineCount > 0 || printedAny) {
         if (raw) {
             if (!m_rawPrinter->EndDoc())
                 return failed(m_rawPrinter->Error());

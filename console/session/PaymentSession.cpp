@@ -42,6 +42,15 @@ const QString kPosCommandTaken = QStringLiteral("Toiming täitmiseks võetud.");
 // Logged for a report answer that comes when no report was asked for.
 constexpr char kReportDataIgnored[] = "Report data ignored: no report was requested.";
 constexpr char kLateOutcomeIgnored[] = "Outcome ignored: the session has its outcome already. Code=";
+// Logged for a second outcome that says the opposite of the first.
+constexpr char kConflictingOutcome[] = "Conflicting outcome: the transaction is in doubt. Code=";
+constexpr char kCommandResponseIgnored[] = "Command response ignored: no special command was sent.";
+constexpr char kKeepAliveWhileClosing[] = "KeepAlive. (closing: the time-out stands)";
+
+bool isDecline(QByteArrayView code)
+{
+    return code == VaroMsg::kDeclined || code == VaroMsg::kDeclinedOther;
+}
 
 bool isOutcome(QByteArrayView code)
 {
@@ -81,9 +90,11 @@ qint16 groupCodeOfListPosition(qint16 position)
 
 class PaymentSession::Private {
 public:
-    Private(PaymentSession &q, SessionHost &host, const ConsoleSettings &settings, const QString &logPath)
+    Private(PaymentSession &q, SessionHost &host, const ConsoleSettings &settings, const QString &logPath,
+            const QString &journalPath)
         : q(q), host(host), settings(settings), log(logPath),
-          journal(QFileInfo(logPath).dir().filePath(QStringLiteral("journal.jsonl")))
+          journal(journalPath.isEmpty() ? QFileInfo(logPath).dir().filePath(QStringLiteral("journal.sqlite"))
+                                        : journalPath)
     {
     }
 
@@ -124,6 +135,11 @@ public:
     // the cashier is told so (doubtToTell) behind the session's failure box.
     std::function<void()> requestLeaving;
     bool journalOpen = false;
+    // The session's transaction request was journaled, and the outcome it
+    // had first ('a'pproved, 'd'eclined; 0 none yet): a second outcome that
+    // contradicts it makes the transaction a doubt.
+    bool journaled = false;
+    char firstOutcome = 0;
     QString endWhy;
     bool doubtToTell = false;
     bool journalFailureReported = false;
@@ -210,6 +226,7 @@ public:
     qint16 takeFrame(VaroManager &message);
     void OnStatusText(const QByteArray &text);
     void OnKeepAlive();
+    void onSecondOutcome(const VaroManager &message, const QByteArray &code);
     void OnReleaseBoxes();
     void OnDeclined(const VaroManager &message);
     void OnPosCommandResponse(const VaroManager &message);
@@ -233,7 +250,13 @@ QByteArray logged(QByteArrayView serverText)
 
 PaymentSession::PaymentSession(SessionHost &host, const ConsoleSettings &settings,
                                const QString &logPath, QObject *parent)
-    : QObject(parent), d(new Private(*this, host, settings, logPath))
+    : PaymentSession(host, settings, logPath, QString(), parent)
+{
+}
+
+PaymentSession::PaymentSession(SessionHost &host, const ConsoleSettings &settings, const QString &logPath,
+                               const QString &journalPath, QObject *parent)
+    : QObject(parent), d(new Private(*this, host, settings, logPath, journalPath))
 {
     d->socket = new QTcpSocket(this);
     d->timer = new QTimer(this);
@@ -316,6 +339,8 @@ void PaymentSession::BeginSession()
     ReceiveBuffer.clear();
     d->heldAbort.clear();
     d->journalOpen = false;
+    d->journaled = false;
+    d->firstOutcome = 0;
     d->endWhy.clear();
     d->doubtToTell = false;
     if (d->socket->state() != QAbstractSocket::UnconnectedState)
@@ -386,14 +411,14 @@ bool PaymentSession::PrepareReport(const QDate &from, const QDate &to, qint16 gr
     return true;
 }
 
-bool PaymentSession::PrepareCheck(const QDate &day)
+bool PaymentSession::PrepareCheck(const QDate &from, const QDate &to)
 {
     if (SessionState != Idle || d->ending)
         return false;
-    // Every record of the day, whatever its code, in arrival order. Set
+    // Every record of the days, whatever its code, in arrival order. Set
     // before the session begins: a begin that fails at once ends the session
     // and clears it again.
-    d->storeReportRequest(day, day, 0, 0);
+    d->storeReportRequest(from, to, 0, 0);
     CheckPending = true;
     BeginSession();
     return true;
@@ -406,10 +431,27 @@ QList<JournalTransaction> PaymentSession::recoverJournal()
     return closed;
 }
 
-void PaymentSession::resolveDoubt(const JournalTransaction &transaction, const QString &outcome,
+void PaymentSession::closeForReport()
+{
+    // The session sees the socket close coming (aboutToClose) and takes it
+    // for the console's own close, not for the server going away.
+    d->socket->abort();
+    d->timer->stop();
+    CancelLocked = true;
+}
+
+bool PaymentSession::resolveDoubt(const JournalTransaction &transaction, const QString &outcome,
                                   std::optional<qint64> stan)
 {
-    d->journalWritten(d->journal.logResolved(transaction.sent.session, transaction.sent.pos, outcome, stan));
+    const bool ok = d->journal.logResolved(transaction, outcome, stan);
+    d->journalWritten(ok);
+    return ok;
+}
+
+QString PaymentSession::journalUnwritableText(const QString &reason)
+{
+    return QStringLiteral("Tehingupäevikusse ei saa kirjutada: teadmata tulemusega makseid ei jälgita. (") + reason
+         + u')';
 }
 
 // --- Requests -----------------------------------------------------------------
@@ -731,7 +773,7 @@ void PaymentSession::Private::ProcessReceived()
         // sent twice) would show a failure over the approval, print the
         // receipt again or send a second "0023": the first outcome stands.
         if (q.SessionState == Closing && isOutcome(code)) {
-            logEvent(kLateOutcomeIgnored + code);
+            onSecondOutcome(message, code);
             continue;
         }
         if (code == VaroMsg::kSessionClose) {
@@ -748,7 +790,13 @@ void PaymentSession::Private::ProcessReceived()
         } else if (code == VaroMsg::kDeclined) {
             OnDeclined(message);
         } else if (code == VaroMsg::kPosCommandResponse) {
-            OnPosCommandResponse(message);
+            // Only the special command's own answer ends a session with it:
+            // in a payment a "0027" would close the session without its
+            // outcome.
+            if (q.SessionState == PosCommandRequest)
+                OnPosCommandResponse(message);
+            else
+                logEvent(kCommandResponseIgnored);
         } else if (code == VaroMsg::kDeclinedOther) {
             OnDeclined(message);
         } else if (code == VaroMsg::kButtonBox) {
@@ -821,10 +869,43 @@ void PaymentSession::Private::OnStatusText(const QByteArray &text)
 
 void PaymentSession::Private::OnKeepAlive()
 {
+    // Once the outcome is in, the close handshake has its 5 s whatever comes:
+    // a server that keeps sending "0003" and never answers "0023" must not
+    // hold the till (and "Loobu" sends nothing then).
+    if (q.SessionState == Closing) {
+        logEvent(kKeepAliveWhileClosing);
+        return;
+    }
     // Restart the countdown only if it runs: a stopped timer stays stopped.
     if (timer->isActive())
         timer->start();
     logEvent("KeepAlive.");
+}
+
+void PaymentSession::Private::onSecondOutcome(const VaroManager &message, const QByteArray &code)
+{
+    // The same outcome again (an approval sent twice), or any answer after a
+    // special command's: the first stands.
+    const bool contradicts = (firstOutcome == 'a' && isDecline(code))
+                          || (firstOutcome == 'd' && code == VaroMsg::kApproved);
+    if (!journaled || !contradicts) {
+        logEvent(kLateOutcomeIgnored + code);
+        return;
+    }
+    // Contradicting outcomes: nobody can say whether the customer was
+    // charged. Never printed, never dropped silently: the log keeps the
+    // line, the journal the doubt, and the cashier is told.
+    if (code == VaroMsg::kApproved) {
+        logEvent("ApproveMessage: STAN=" + QByteArray::number(DecodeInt32(field(message, VaroMsg::kFieldNumber))));
+    } else {
+        logEvent("Transaction Declined: " + logged(field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason))
+                 + " - " + logged(field(message, VaroMsg::kFieldText)));
+    }
+    logEvent(kConflictingOutcome + code);
+    firstOutcome = 'c';
+    journalWritten(journal.logConflict(q.journalSession(), settings.fPOSID));
+    q.finalStatusText.clear();
+    host.OpenBox(0, PaymentSession::kOutcomeUnknownText, PaymentSession::kOutcomeUnknownStyle);
 }
 
 void PaymentSession::Private::OnReleaseBoxes()
@@ -840,6 +921,7 @@ void PaymentSession::Private::OnDeclined(const VaroManager &message)
     logEvent("Transaction Declined: " + logged(reason) + " - " + logged(text));
     if (journalOpen) {
         journalOpen = false;
+        firstOutcome = 'd';
         const CodePage &cp = CodePage::console();
         journalWritten(journal.logDeclined(q.journalSession(), settings.fPOSID,
                                            cp.decode(field(message, VaroMsg::kFieldCode)), cp.decode(reason),
@@ -884,6 +966,7 @@ void PaymentSession::Private::OnApproved(const VaroManager &message)
     logEvent("ApproveMessage: STAN=" + QByteArray::number(stan));
     if (journalOpen) {
         journalOpen = false;
+        firstOutcome = 'a';
         journalWritten(journal.logApproved(q.journalSession(), settings.fPOSID, stan));
     }
     const QByteArray receipt = field(message, VaroMsg::kFieldReceipt);
@@ -901,19 +984,21 @@ void PaymentSession::Private::journalSent(const QString &op, std::optional<doubl
 {
     journalWritten(journal.logSent(q.journalSession(), settings.fPOSID, op, amount, receipt));
     journalOpen = true;
+    journaled = true;
 }
 
 void PaymentSession::Private::journalWritten(bool ok)
 {
-    // A journal that cannot be written never stops a payment; the technician
-    // learns of it once per run.
-    if (ok || journalFailureReported)
+    // A journal that cannot be written never stops a payment; the
+    // technician and the cashier learn of it once per run. (A resolution
+    // refused because the doubt was settled meanwhile is no failure.)
+    if (ok || journalFailureReported || journal.lastErrorText().isEmpty())
         return;
     journalFailureReported = true;
-    LogError(journal.lastError(),
-             QStringLiteral("Tehingute päevikusse ei saa kirjutada: ") + journal.path() + QStringLiteral(": ")
-                 + QString::fromLocal8Bit(std::strerror(journal.lastError())),
+    LogError(1, QStringLiteral("Tehingute päevikusse ei saa kirjutada: ") + journal.path() + QStringLiteral(": ")
+                    + journal.lastErrorText(),
              QStringLiteral("TransactionJournal"));
+    host.tellJournalUnwritable(journalUnwritableText(journal.lastErrorText()), kJournalUnwritableStyle);
 }
 
 void PaymentSession::Private::journalUnknownIfOpen()

@@ -71,6 +71,10 @@ public:
     // log file ("log.txt" in the program's folder).
     PaymentSession(SessionHost &host, const ConsoleSettings &settings,
                    const QString &logPath, QObject *parent = nullptr);
+    // journalPath: the till's journal (with the settings store); without
+    // it, "journal.sqlite" beside the transaction log.
+    PaymentSession(SessionHost &host, const ConsoleSettings &settings, const QString &logPath,
+                   const QString &journalPath, QObject *parent);
     ~PaymentSession() override;
 
     void setTimeouts(const Timeouts &timeouts);
@@ -81,10 +85,11 @@ public:
     // (Clock::system() until set); it must outlive the session.
     void setClock(const Clock &clock);
 
-    // "journal.jsonl" beside the transaction log: every payment, booking,
-    // cancellation, tip and completion request the session sent, and its
-    // outcome (approved, declined, or unknown when the session ended without
-    // either). Reports and special commands are not journaled.
+    // The till's journal: every payment, booking, cancellation, tip and
+    // completion request the session sent, and its outcome (approved,
+    // declined, or unknown when the session ended without either or with two
+    // that contradict each other). Reports and special commands are not
+    // journaled.
     TransactionJournal &journal();
     const TransactionJournal &journal() const;
     // The session number as the journal and the wire carry it: six digits.
@@ -100,10 +105,14 @@ public:
     // is closed as unknown ("restart"); returns those transactions.
     QList<JournalTransaction> recoverJournal();
     // A doubt settled: "approved" (with the server's STAN), "not found" or
-    // "cashier". A journal that cannot be written is reported once per run,
+    // "cashier"; only while the journal still shows it in doubt (false
+    // otherwise). A journal that cannot be written is reported once per run,
     // as for the session's own entries.
-    void resolveDoubt(const JournalTransaction &transaction, const QString &outcome,
+    bool resolveDoubt(const JournalTransaction &transaction, const QString &outcome,
                       std::optional<qint64> stan = std::nullopt);
+    // The text told once per run when the journal cannot be written.
+    static QString journalUnwritableText(const QString &reason);
+    static constexpr qint32 kJournalUnwritableStyle = 48;   // warning icon, "OK
 
     // --- Session state (read and written by the window) -------------------
     qint16 SessionState = Idle;
@@ -143,9 +152,13 @@ public:
     // report dialog's list position; ReportGroup gets its group code. False,
     // with nothing stored, while a session runs (or is ending).
     bool PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved);
-    // The day's report of every record, ungrouped, asked for the check of a
-    // transaction in doubt: CheckPending is set for the session.
-    bool PrepareCheck(const QDate &day);
+    // The report of every record of the days from ... to, ungrouped, asked
+    // for the check of a transaction in doubt: CheckPending is set for the
+    // session.
+    bool PrepareCheck(const QDate &from, const QDate &to);
+    // A report answer is in hand: the connection closes (as the console's
+    // own close), the time-out stops, and "Loobu" sends nothing from now on.
+    void closeForReport();
 
     // The cancel button "Loobu": "0005" unless CancelLocked; nothing in Idle.
     // Pressed while the request is being built, the "0005" goes out right

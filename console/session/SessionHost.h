@@ -54,4 +54,8 @@ public:
 
     // Lets pending window, timer and socket events run.
     virtual void processEvents() = 0;
+
+    // The journal cannot be written (told once per run): a box of kind 0 and
+    // the given style. A window that is not up yet may keep it until it is.
+    virtual void tellJournalUnwritable(const QString &text, qint32 style) { OpenBox(0, text, style); }
 };

@@ -2,6 +2,7 @@
 
 #include "common/Helpers.h"
 #include "common/RegistryStore.h"
+#include "session/TransactionJournal.h"
 #include "tech/CardScrubber.h"
 #include "tech/TarGzWriter.h"
 
@@ -11,6 +12,8 @@
 #include <QSaveFile>
 
 namespace {
+
+constexpr int kJournalDays = 90;
 
 struct Source {
     QString member;    // name inside the folder
@@ -38,14 +41,28 @@ SupportBundleResult WriteSupportBundle(const QString &archivePath, const Support
     const QString folder = SupportBundleFolder(archivePath);
     const QDateTime now = QDateTime::currentDateTimeUtc();
 
+    // The till's journal: its last 90 days, as JSON Lines.
+    const QString journalPath = JoinPath(input.registryDir, QStringLiteral("journal.sqlite"));
+    QByteArray journalNote;
+    QByteArray journalText;
+    if (QFileInfo::exists(journalPath)) {
+        TransactionJournal journal(journalPath);
+        journalText = journal.entriesAsJsonLines(now.addDays(-kJournalDays));
+        if (!journal.lastErrorText().isEmpty())
+            journalNote = "journal.jsonl: cannot be read (" + journalPath.toUtf8() + ": "
+                        + journal.lastErrorText().toUtf8() + ")\n";
+    } else {
+        journalNote = "journal.jsonl: not present (" + journalPath.toUtf8() + ")\n";
+    }
+
     QList<Source> sources = {
         {QStringLiteral("log.txt"), JoinPath(input.programDir, QStringLiteral("log.txt")), {}},
         {input.programName + QStringLiteral(".err"),
          JoinPath(input.programDir, input.programName + QStringLiteral(".err")), {}},
-        {QStringLiteral("journal.jsonl"), JoinPath(input.programDir, QStringLiteral("journal.jsonl")), {}},
         {QStringLiteral("HKEY_LOCAL_MACHINE.reg"), RegistryStore(input.registryDir).hiveFilePath(HKEY_LOCAL_MACHINE),
          {}},
         {QStringLiteral("version.txt"), QString(), input.versionText.toUtf8()},
+        {QStringLiteral("journal.jsonl"), QString(), journalText},
         {QStringLiteral("check.txt"), QString(), input.checkText.toUtf8()},
     };
 
@@ -57,8 +74,11 @@ SupportBundleResult WriteSupportBundle(const QString &archivePath, const Support
     TarGzWriter tar(file);
     QByteArray manifest = "Tellar support bundle, written " + now.toString(Qt::ISODate).toUtf8()
                           + "\nCard numbers (Luhn-valid runs of 13-19 digits) and card tracks are replaced by '*'.\n\n";
+    manifest += journalNote;
 
     for (const Source &source : sources) {
+        if (source.member == QLatin1String("journal.jsonl") && !journalNote.isEmpty())
+            continue;
         QByteArray data = source.text;
         QDateTime modified = now;
         if (!source.path.isEmpty()) {
@@ -88,6 +108,8 @@ SupportBundleResult WriteSupportBundle(const QString &archivePath, const Support
         manifest += source.member.toUtf8() + ": " + QByteArray::number(data.size()) + " bytes";
         if (!source.path.isEmpty())
             manifest += " from " + source.path.toUtf8();
+        else if (source.member == QLatin1String("journal.jsonl"))
+            manifest += " (the last " + QByteArray::number(kJournalDays) + " days) from " + journalPath.toUtf8();
         manifest += ", " + QByteArray::number(removed.cardNumbers) + " card numbers and "
                     + QByteArray::number(removed.tracks) + " tracks removed\n";
     }

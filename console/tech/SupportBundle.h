@@ -5,8 +5,11 @@
 //
 // Members, all under one folder named after the archive (FILE without
 // ".tar.gz" or ".tgz"):
-//   log.txt, <program>.err, journal.jsonl   from the program folder, each
+//   log.txt, <program>.err                  from the program folder, each
 //                                            when present
+//   journal.jsonl                            the till's journal (beside the
+//                                            store) of the last 90 days, one
+//                                            JSON object per entry
 //   HKEY_LOCAL_MACHINE.reg                   the settings store's file, when
 //                                            present
 //   version.txt, check.txt                   the output of --version and

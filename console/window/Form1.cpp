@@ -4,7 +4,11 @@
 #include "dialogs/Form2.h"
 #include "dialogs/PromptStyle.h"
 #include "dialogs/Settings.h"
+#include "common/Clock.h"
+#include "common/TillLock.h"
+#include "journal/ChargeGuard.h"
 #include "journal/Form5.h"
+#include "journal/JournalStartup.h"
 #include "journal/JournalTexts.h"
 #include "printing/CupsSpooler.h"
 #include "printing/QtPlatformPrinter.h"
@@ -126,7 +130,16 @@ Form1::Form1(const Environment &environment, QWidget *parent)
         *m_spooler, *m_platformPrinter,
         [this](int kind, const QString &text, int style) { OpenBox(quint8(kind), text, style); });
 
-    m_session = new PaymentSession(*this, *this, AppPaths::programFile(QStringLiteral("log.txt")), this);
+    // The till: one console per settings store. A second one touches
+    // nothing (no journal recovery, no session) and only says so.
+    TillLock::Result lock = TillLock::Result::Taken;
+    QString lockError;
+    m_tillLock = TillLock::acquire(AppPaths::registryDir(), &lock, &lockError);
+    m_refused = lock == TillLock::Result::Busy;
+
+    m_session = new PaymentSession(*this, *this, AppPaths::programFile(QStringLiteral("log.txt")),
+                                   AppPaths::journalPath(), this);
+    m_doubtCheck = std::make_unique<DoubtCheck>(*m_session, Clock::system());
     m_swipe = new CardSwipeDetector(m_timing, this);
     connect(m_swipe, &CardSwipeDetector::burstOpened, this, &Form1::onBurstOpened);
     connect(m_swipe, &CardSwipeDetector::burstTimerFired, this, &Form1::EndOfBurst);
@@ -169,13 +182,25 @@ Form1::Form1(const Environment &environment, QWidget *parent)
     m_session->finalStatusText.clear();
     ShowTabFrame();
 
+    if (m_refused) {
+        setEnabled(false);
+        return;
+    }
+    if (lock == TillLock::Result::Unusable)
+        m_session->LogEvent(QStringLiteral("Till lock not taken: ") + lockError);
     // A request the journal shows sent without an outcome went out before a
     // crash or a power loss: in doubt from now on.
-    m_tellRestartDoubt = !m_session->recoverJournal().isEmpty();
+    const JournalStartup::Findings found = JournalStartup::run(*m_session, AppPaths::programDir());
+    m_tellRestartDoubt = found.restartDoubt;
+    m_tellApprovedBeforeCrash = found.approvedBeforeCrash;
 }
 
 Form1::~Form1()
 {
+    // A normal end: the next start finds no crash.
+    if (!m_refused)
+        m_session->journal().markEnded();
+    m_doubtCheck.reset();
     // The session goes first: it may still call back into the window.
     delete m_session;
     m_session = nullptr;
@@ -412,6 +437,8 @@ bool Form1::GetAmount(const QString &AmountString, double &ResultAmount)
 
 void Form1::BeginSession()
 {
+    if (m_refused)
+        return;
     m_session->BeginSession();
 }
 
@@ -477,7 +504,7 @@ void Form1::ValidateAndStart()
         OpenBox(0, WindowTexts::invalidReceiptNumber(), kErrorStyle);
         return;
     case TransactionCheck::Start:
-        if ((selectedTab() == 1 || selectedTab() == 4) && m_session->journal().unresolvedCardPayment()) {
+        if (ChargeGuard::doubtToAskAbout(m_session->journal(), selectedTab())) {
             askBeforeSecondCharge();
             return;
         }
@@ -501,7 +528,8 @@ void Form1::askBeforeSecondCharge()
         QTimer::singleShot(0, this, [this] {
             if (m_session->SessionState != PaymentSession::Idle)
                 return;
-            if (const std::optional<JournalTransaction> doubt = m_session->journal().unresolvedCardPayment())
+            if (const std::optional<JournalTransaction> doubt =
+                    ChargeGuard::doubtToAskAbout(m_session->journal(), selectedTab()))
                 m_session->resolveDoubt(*doubt, QStringLiteral("cashier"));
             BeginSession();
         });
@@ -711,8 +739,10 @@ void Form1::showPosCommandDialog()
 
 void Form1::showLastTransactionDialog()
 {
-    if (!m_lastTransactionDialog)
+    if (!m_lastTransactionDialog) {
         m_lastTransactionDialog = new Form5(*this);
+        m_doubtCheck->setView(m_lastTransactionDialog.data());
+    }
     m_lastTransactionDialog->refresh();
     m_lastTransactionDialog->show();
     m_lastTransactionDialog->raise();
@@ -726,92 +756,25 @@ const TransactionJournal &Form1::journal() const
     return m_session->journal();
 }
 
+std::optional<qint32> Form1::heldReceiptNumber() const
+{
+    return m_receiptCopy.held() ? std::optional(m_receiptCopy.receiptNumber()) : std::nullopt;
+}
+
 void Form1::reprintReceipt()
 {
-    if (m_heldReceipt.isEmpty())
-        return;
-    m_receiptPrinter->PrintReceipt(m_heldReceipt, m_heldReceiptStan, fPrinter, fRAW,
-                                   QByteArray(JournalTexts::kCopyMark));
-    m_session->LogEvent(QStringLiteral("Receipt reprinted: STAN=") + QString::number(m_heldReceiptStan));
+    m_receiptCopy.reprint(*m_receiptPrinter, fPrinter, fRAW, [this](const QString &line) { m_session->LogEvent(line); });
 }
 
-bool Form1::checkWithServer(const JournalTransaction &transaction)
+void Form1::checkWithServer(const JournalTransaction &transaction)
 {
-    std::optional<ServerCheck::Window> window = ServerCheck::windowOf(transaction);
-    if (window)
-        window->takenStans = ServerCheck::stansOfOthers(m_session->journal().readTransactions(), transaction);
-    if (!window) {
-        if (m_lastTransactionDialog)
-            m_lastTransactionDialog->showCheckFailed();
-        return false;
-    }
     if (m_swipe->isBurstOpen())
-        return false;
+        return;
     if (m_session->SessionState != PaymentSession::Idle) {
         OpenBox(0, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
-        return false;
-    }
-    // Set before the session begins: a begin that fails at once returns to
-    // idle, and that must count as a check without an answer.
-    m_checking = transaction;
-    m_checkWindow = *window;
-    m_checkAnswered = false;
-    if (m_lastTransactionDialog)
-        m_lastTransactionDialog->showCheckRunning();
-    if (!m_session->PrepareCheck(window->day)) {
-        m_checking.reset();
-        return false;
-    }
-    return true;
-}
-
-void Form1::resolveApproved(const JournalTransaction &transaction, qint64 stan)
-{
-    m_session->resolveDoubt(transaction, QStringLiteral("approved"), stan);
-}
-
-void Form1::decodeCheckAnswer(const VaroManager &message)
-{
-    // The answer is in hand: nothing more is awaited, and "Loobu" sends
-    // nothing while it is read.
-    SessionReportHost host(*m_session, *this);
-    host.closeConnection();
-    host.setCancelLocked(true);
-    setStatusLine(ReportText::kDecoding);
-    const DecodedReport report = DecodeReportAnswer(message, false);
-    if (report.outcome != DecodedReport::Decoded) {
-        m_session->LogEvent(QStringLiteral("Check answer rejected: status %1, count %2")
-                                .arg(report.status)
-                                .arg(report.count));
-        ReturnToIdle();
-        OpenBox(0, ReportText::kBuildFailedPrefix + ReportText::kAnswerRejected, kErrorStyle);
         return;
     }
-    const QList<ServerCheck::Match> matches = ServerCheck::approvedMatches(report.table, report.kept, m_checkWindow);
-    m_session->LogEvent(QStringLiteral("Check against the server: %1 matching records").arg(matches.size()));
-    m_checkAnswered = true;
-    ReturnToIdle();
-    finishCheck(matches);
-}
-
-void Form1::finishCheck(const QList<ServerCheck::Match> &matches)
-{
-    if (!m_checking)
-        return;
-    const JournalTransaction checked = *m_checking;
-    m_checking.reset();
-    QString text;
-    if (matches.size() == 1) {
-        m_session->resolveDoubt(checked, QStringLiteral("approved"), matches[0].stan);
-        text = JournalTexts::checkApprovedPrefix() + QString::number(matches[0].stan);
-    } else if (matches.isEmpty()) {
-        m_session->resolveDoubt(checked, QStringLiteral("not found"));
-        text = JournalTexts::checkNotFound();
-    } else {
-        text = JournalTexts::checkSeveral();
-    }
-    if (m_lastTransactionDialog)
-        m_lastTransactionDialog->showCheckResult(matches, text);
+    m_doubtCheck->start(transaction);
 }
 
 Settings *Form1::settingsDialog() const
@@ -851,13 +814,47 @@ void Form1::changeEvent(QEvent *event)
 void Form1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (!m_tellRestartDoubt)
+    if (m_shownOnce)
         return;
-    m_tellRestartDoubt = false;
-    // Once the window stands: the box is kept above it.
-    QTimer::singleShot(0, this, [this] {
+    m_shownOnce = true;
+    // Once the window stands: the boxes are kept above it.
+    QTimer::singleShot(0, this, [this] { tellStartupFindings(); });
+}
+
+void Form1::tellStartupFindings()
+{
+    if (m_refused) {
+        // Closing the box ends this console; the other one is untouched.
+        m_ownAnswers.onButton = [this](quint8) {
+            m_ownAnswers.onButton = {};
+            QTimer::singleShot(0, this, [this] { close(); });
+        };
+        auto *box = new Form2(m_timing, m_ownAnswers, this);
+        const int n = boxStack().push(box);
+        box->ShowBox(qint16(n), 0, JournalTexts::alreadyRunning(), JournalTexts::kAlreadyRunningStyle);
+        return;
+    }
+    if (m_tellApprovedBeforeCrash) {
+        OpenBox(0, JournalTexts::crashAfterApproval(*m_tellApprovedBeforeCrash), JournalTexts::kCrashNoticeStyle);
+        m_tellApprovedBeforeCrash.reset();
+    }
+    if (m_tellRestartDoubt) {
+        m_tellRestartDoubt = false;
         OpenBox(0, PaymentSession::kOutcomeUnknownText, PaymentSession::kOutcomeUnknownStyle);
-    });
+    }
+    if (!m_tellJournalUnwritable.isEmpty()) {
+        OpenBox(0, m_tellJournalUnwritable, PaymentSession::kJournalUnwritableStyle);
+        m_tellJournalUnwritable.clear();
+    }
+}
+
+void Form1::tellJournalUnwritable(const QString &text, qint32 style)
+{
+    if (!m_shownOnce) {
+        m_tellJournalUnwritable = text;
+        return;
+    }
+    OpenBox(0, text, style);
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -900,14 +897,11 @@ void Form1::showIdleLayout()
     QCoreApplication::processEvents();
     SettingsM->setEnabled(true);
     Report->setEnabled(true);
-    // A check whose session ended without the server's answer.
-    if (m_checking && !m_checkAnswered) {
-        m_checking.reset();
-        if (m_lastTransactionDialog)
-            m_lastTransactionDialog->showCheckFailed();
-    } else if (m_lastTransactionDialog && m_lastTransactionDialog->isVisible()) {
+    // A check whose session ended without the server's answer fails there.
+    const bool checking = m_doubtCheck->running();
+    m_doubtCheck->onSessionEnded();
+    if (!checking && m_lastTransactionDialog && m_lastTransactionDialog->isVisible())
         m_lastTransactionDialog->refresh();
-    }
     // During the session the focus sat on "Loobu", which is disabled again:
     // the cashier's next keys belong in the selected tab's first field, as
     // when the status line passes the focus on.
@@ -969,15 +963,14 @@ void Form1::clearEntryFields()
 
 void Form1::PrintReceipt(const QByteArray &receiptFrame, qint32 stan)
 {
-    m_heldReceipt = receiptFrame;
-    m_heldReceiptStan = stan;
+    m_receiptCopy.hold(receiptFrame, stan);
     m_receiptPrinter->PrintReceipt(receiptFrame, stan, fPrinter, fRAW);
 }
 
 void Form1::DecodeReport(const VaroManager &message)
 {
     if (m_session->CheckPending) {
-        decodeCheckAnswer(message);
+        m_doubtCheck->onAnswer(message);
         return;
     }
     // Decodes the answer, saves and opens "Report.pdf", and ends the session.

@@ -16,9 +16,10 @@
 
 #include "dialogs/BoxStack.h"
 #include "dialogs/PromptAnswers.h"
+#include "journal/DoubtCheck.h"
 #include "journal/LastTransactionHost.h"
 #include "journal/Form5.h"
-#include "journal/ServerCheck.h"
+#include "printing/ReceiptCopy.h"
 #include "reports/ReportRequester.h"
 #include "session/ConsoleSettings.h"
 #include "session/PaymentSession.h"
@@ -51,6 +52,7 @@ class ReceiptPrinter;
 class SelectingLineEdit;
 class Settings;
 class Spooler;
+class TillLock;
 class Timing;
 
 // The outside world of the main window. Anything left null is the real one:
@@ -122,10 +124,13 @@ public:
 
     // LastTransactionHost
     const TransactionJournal &journal() const override;
-    bool receiptHeld() const override { return !m_heldReceipt.isEmpty(); }
+    std::optional<qint32> heldReceiptNumber() const override;
     void reprintReceipt() override;
-    bool checkWithServer(const JournalTransaction &transaction) override;
-    void resolveApproved(const JournalTransaction &transaction, qint64 stan) override;
+    DoubtCheck &doubtCheck() override { return *m_doubtCheck; }
+    void checkWithServer(const JournalTransaction &transaction) override;
+
+    // Another console holds this till: this one shows so and ends.
+    bool refusedToStart() const { return m_refused; }
 
     PaymentSession &session() { return *m_session; }
     Settings *settingsDialog() const;
@@ -161,6 +166,7 @@ private:
     void PrintReceipt(const QByteArray &receiptFrame, qint32 stan) override;
     void DecodeReport(const VaroManager &message) override;
     void processEvents() override;
+    void tellJournalUnwritable(const QString &text, qint32 style) override;
 
     // StackedWindow
     void setStackEnabled(bool enabled) override;
@@ -175,12 +181,11 @@ private:
     void forgetTextsBeforeBurst();
     void onStatusLineFocus();
     void keepDialogsInFront();
-    // OK on tab 1 or 4 while the last card payment or booking is in doubt:
-    // the cashier is asked first; "Yes" settles the doubt as the cashier's.
+    // OK on a charging tab while a charge of this till is in doubt: the
+    // cashier is asked first; "Yes" settles the doubt as the cashier's.
     void askBeforeSecondCharge();
-    // The server's "0020" answer to the check of a transaction in doubt.
-    void decodeCheckAnswer(const VaroManager &message);
-    void finishCheck(const QList<ServerCheck::Match> &matches);
+    // What start-up found, told once the window stands.
+    void tellStartupFindings();
     SelectingLineEdit *entryField(int fieldNumber) const;
 
     Timing &m_timing;
@@ -251,14 +256,15 @@ private:
     OwnAnswers m_ownAnswers;
 
     // The last approved receipt of this run, for a reprint; memory only.
-    QByteArray m_heldReceipt;
-    qint32 m_heldReceiptStan = 0;
-    // The transaction being checked against the server, the records it must
-    // show, and whether the server's answer came.
-    std::optional<JournalTransaction> m_checking;
-    ServerCheck::Window m_checkWindow;
-    bool m_checkAnswered = false;
-    // Transactions found open at start-up: the cashier is told once the
-    // window is up.
+    ReceiptCopy m_receiptCopy;
+    std::unique_ptr<DoubtCheck> m_doubtCheck;
+    // The till, held for the whole run; null when another console holds it.
+    std::unique_ptr<TillLock> m_tillLock;
+    bool m_refused = false;
+    // Told once the window is up: requests found open at start-up, the
+    // approval before a crash, a journal that cannot be written.
     bool m_tellRestartDoubt = false;
+    std::optional<qint64> m_tellApprovedBeforeCrash;
+    QString m_tellJournalUnwritable;
+    bool m_shownOnce = false;
 };

@@ -1,6 +1,9 @@
-// journal.jsonl: one fsynced JSON object per line, a fixed offset in the
-// stamp, torn lines skipped, open requests closed as unknown on restart, and
-// the payment a second charge must ask about.
+// The till's journal in SQLite: entries keep their fields and stamp, a
+// second console on the same file sees what the first committed, open
+// requests become doubts once, a resolution never settles what is no longer
+// in doubt, contradicting outcomes make a doubt, every kind of charge is
+// asked about, the earlier JSON Lines journal is imported, and a journal
+// that cannot be made says why.
 #include "session/TransactionJournal.h"
 
 #include "SessionTestSupport.h"
@@ -13,19 +16,14 @@
 
 namespace {
 
+const QString kPos = QStringLiteral("1");
+
 class TransactionJournalTest : public ::testing::Test {
 protected:
-    QString path() const { return dir.filePath(QStringLiteral("journal.jsonl")); }
-    QByteArray content() const
+    QString path() const { return dir.filePath(QStringLiteral("journal.sqlite")); }
+    void sent(const char *session, const char *op, double amount)
     {
-        QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    void appendRaw(const QByteArray &bytes)
-    {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::Append));
-        f.write(bytes);
+        ASSERT_TRUE(journal.logSent(QString::fromLatin1(session), kPos, QString::fromLatin1(op), amount, 1));
     }
 
     QTemporaryDir dir{testTmpParent() + QStringLiteral("/journal-XXXXXX")};
@@ -33,98 +31,102 @@ protected:
     TransactionJournal journal{path(), &clock, 2 * 3600};
 };
 
-TEST_F(TransactionJournalTest, SentLineCarriesTheInjectedOffsetAndTwoDecimals)
+TEST_F(TransactionJournalTest, EntryKeepsItsFieldsTheOffsetAndTwoDecimals)
 {
-    ASSERT_TRUE(journal.logSent(QStringLiteral("000041"), QStringLiteral("1"),
-                                QStringLiteral("payment"), 12.5, 123));
-    EXPECT_EQ(content(),
+    ASSERT_TRUE(journal.logSent(QStringLiteral("000041"), kPos, QStringLiteral("payment"), 12.5, 123));
+    EXPECT_EQ(journal.entriesAsJsonLines(QDateTime(QDate(2026, 1, 1), QTime(0, 0))),
               QByteArray(R"({"amount":"12.50","event":"sent","op":"payment","pos":"1","receipt":123,)"
                          R"("session":"000041","time":"2026-12-06T15:30:00+02:00"})" "\n"));
 }
 
-TEST_F(TransactionJournalTest, TornLastLineIsSkippedOnReading)
+// Two program folders, one store: the next cashier's console must know the
+// last one's doubt.
+TEST_F(TransactionJournalTest, SecondConsoleOnTheSameFileSeesTheDoubt)
 {
-    journal.logSent(QStringLiteral("000041"), QStringLiteral("1"), QStringLiteral("payment"), 1.0, 1);
-    journal.logApproved(QStringLiteral("000041"), QStringLiteral("1"), 1001);
-    appendRaw(R"({"event":"sent","op":"pay)");
-    const auto entries = journal.readEntries();
-    ASSERT_EQ(entries.size(), 2);
-    EXPECT_EQ(entries[1].stan, 1001);
+    sent("000041", "payment", 5.0);
+    ASSERT_TRUE(journal.logUnknown(QStringLiteral("000041"), kPos, QStringLiteral("Timeout")));
+    TransactionJournal other(path(), &clock, 0);
+    ASSERT_TRUE(other.unresolvedCharge().has_value());
+    EXPECT_EQ(other.unresolvedCharge()->sent.session, QStringLiteral("000041"));
 }
 
-TEST_F(TransactionJournalTest, EntryAfterATornLineIsNotSwallowedByIt)
+TEST_F(TransactionJournalTest, OpenRequestBecomesADoubtOnRestartOnlyOnce)
 {
-    journal.logSent(QStringLiteral("000041"), QStringLiteral("1"), QStringLiteral("payment"), 1.0, 1);
-    appendRaw(R"({"event":"approved","st)");   // the power went here
-    TransactionJournal restarted(path(), &clock, 0);
-    ASSERT_EQ(restarted.recoverAfterRestart().size(), 1);
-    const auto entries = restarted.readEntries();
-    ASSERT_EQ(entries.size(), 2);
-    EXPECT_EQ(entries[1].event, QStringLiteral("unknown"));
-    EXPECT_TRUE(restarted.recoverAfterRestart().isEmpty()) << "the doubt is told once";
-}
-
-TEST_F(TransactionJournalTest, OpenSentIsClosedAsUnknownOnRestartOnlyOnce)
-{
-    journal.logSent(QStringLiteral("000041"), QStringLiteral("1"), QStringLiteral("payment"), 1.0, 1);
-    journal.logApproved(QStringLiteral("000041"), QStringLiteral("1"), 1001);
-    journal.logSent(QStringLiteral("000042"), QStringLiteral("1"), QStringLiteral("booking"), 9.99, 2);
+    sent("000041", "payment", 1.0);
+    journal.logApproved(QStringLiteral("000041"), kPos, 1001);
+    sent("000042", "booking", 9.99);
 
     TransactionJournal restarted(path(), &clock, 0);
     const auto closed = restarted.recoverAfterRestart();
     ASSERT_EQ(closed.size(), 1);
     EXPECT_EQ(closed[0].sent.session, QStringLiteral("000042"));
-    EXPECT_TRUE(content().endsWith(R"("why":"restart"})" "\n"));
+    EXPECT_EQ(closed[0].outcome->why, QStringLiteral("restart"));
     EXPECT_TRUE(restarted.recoverAfterRestart().isEmpty());
-    ASSERT_TRUE(restarted.unresolvedCardPayment().has_value());
-    EXPECT_EQ(restarted.unresolvedCardPayment()->sent.amount, QStringLiteral("9.99"));
+    ASSERT_TRUE(restarted.unresolvedCharge().has_value());
+    EXPECT_EQ(restarted.unresolvedCharge()->sent.amount, QStringLiteral("9.99"));
 }
 
-TEST_F(TransactionJournalTest, ResolvedByCashierEndsTheDoubt)
+// A pick made on a stale list (another console settled the doubt meanwhile)
+// must not overwrite what was decided.
+TEST_F(TransactionJournalTest, ResolutionOfWhatIsNoLongerInDoubtIsRefused)
 {
-    journal.logSent(QStringLiteral("000043"), QStringLiteral("1"), QStringLiteral("payment"), 5.0, 3);
-    journal.logUnknown(QStringLiteral("000043"), QStringLiteral("1"), QStringLiteral("Timeout"));
-    ASSERT_TRUE(journal.unresolvedCardPayment().has_value());
-    journal.logResolved(QStringLiteral("000043"), QStringLiteral("1"), QStringLiteral("cashier"), std::nullopt);
-    EXPECT_FALSE(journal.unresolvedCardPayment().has_value());
+    sent("000043", "payment", 5.0);
+    journal.logUnknown(QStringLiteral("000043"), kPos, QStringLiteral("Timeout"));
+    const JournalTransaction doubt = *journal.unresolvedCharge();
+    ASSERT_TRUE(journal.logResolved(doubt, QStringLiteral("cashier"), std::nullopt));
+    EXPECT_FALSE(journal.unresolvedCharge().has_value());
+    EXPECT_FALSE(journal.logResolved(doubt, QStringLiteral("approved"), 555));
+    EXPECT_TRUE(journal.lastErrorText().isEmpty()) << "a refused resolution is no journal failure";
+    EXPECT_EQ(journal.transaction(doubt.id)->resolved->outcome, QStringLiteral("cashier"));
 }
 
-TEST_F(TransactionJournalTest, NewerSettledPaymentHidesAnOlderDoubt)
+TEST_F(TransactionJournalTest, ContradictingOutcomeTurnsAnApprovalIntoADoubt)
 {
-    journal.logSent(QStringLiteral("000044"), QStringLiteral("1"), QStringLiteral("payment"), 5.0, 3);
-    journal.logUnknown(QStringLiteral("000044"), QStringLiteral("1"), QStringLiteral("Socket closed"));
-    journal.logSent(QStringLiteral("000045"), QStringLiteral("1"), QStringLiteral("payment"), 5.0, 4);
-    journal.logDeclined(QStringLiteral("000045"), QStringLiteral("1"), QStringLiteral("0006"),
-                        QStringLiteral("54"), QStringLiteral("Kaart aegunud"));
-    EXPECT_FALSE(journal.unresolvedCardPayment().has_value());
+    sent("000044", "payment", 5.0);
+    journal.logDeclined(QStringLiteral("000044"), kPos, QStringLiteral("0006"), QStringLiteral("05"),
+                        QStringLiteral("Keeldutud"));
+    ASSERT_FALSE(journal.unresolvedCharge().has_value());
+    journal.logConflict(QStringLiteral("000044"), kPos);
+    ASSERT_TRUE(journal.unresolvedCharge().has_value());
+    EXPECT_EQ(journal.unresolvedCharge()->outcome->why, QStringLiteral("conflict"));
 }
 
-// The answer is read from the file once and kept up to date by the entries
-// written afterwards.
-TEST_F(TransactionJournalTest, DoubtFollowsEntriesWrittenAfterTheFirstQuestion)
+TEST_F(TransactionJournalTest, TipAndCompletionInDoubtAreAskedAboutButNotACancellation)
 {
-    EXPECT_FALSE(journal.unresolvedCardPayment().has_value());
-    journal.logSent(QStringLiteral("000050"), QStringLiteral("1"), QStringLiteral("booking"), 2.0, std::nullopt);
-    journal.logUnknown(QStringLiteral("000050"), QStringLiteral("1"), QStringLiteral("Timeout"));
-    ASSERT_TRUE(journal.unresolvedCardPayment().has_value());
-    EXPECT_EQ(journal.unresolvedCardPayment()->sent.session, QStringLiteral("000050"));
-    // A tip in between is no card payment: the doubt stays.
-    journal.logSent(QStringLiteral("000051"), QStringLiteral("1"), QStringLiteral("tip"), 1.0, 7);
-    journal.logApproved(QStringLiteral("000051"), QStringLiteral("1"), 77);
-    EXPECT_TRUE(journal.unresolvedCardPayment().has_value());
-    journal.logSent(QStringLiteral("000052"), QStringLiteral("1"), QStringLiteral("payment"), 2.0, std::nullopt);
-    journal.logApproved(QStringLiteral("000052"), QStringLiteral("1"), 78);
-    EXPECT_FALSE(journal.unresolvedCardPayment().has_value());
-    // What a fresh reader of the file says agrees.
-    EXPECT_FALSE(TransactionJournal(path(), &clock, 0).unresolvedCardPayment().has_value());
+    sent("000050", "cancellation", 0);
+    journal.logUnknown(QStringLiteral("000050"), kPos, QStringLiteral("Timeout"));
+    EXPECT_FALSE(journal.unresolvedCharge().has_value());
+    for (const char *op : {"tip", "completion"}) {
+        sent("000051", op, 2.0);
+        journal.logUnknown(QStringLiteral("000051"), kPos, QStringLiteral("Timeout"));
+        ASSERT_TRUE(journal.unresolvedCharge().has_value()) << op;
+        EXPECT_EQ(journal.unresolvedCharge()->sent.op, QString::fromLatin1(op));
+        journal.logResolved(*journal.unresolvedCharge(), QStringLiteral("cashier"), std::nullopt);
+    }
+}
+
+TEST_F(TransactionJournalTest, ImportOfTheOldJournalSkipsTornLinesAndKeepsOutcomes)
+{
+    const QByteArray old =
+        R"({"amount":"9.99","event":"sent","op":"booking","pos":"1","session":"000041","time":"2026-12-05T10:00:00+02:00"})" "\n"
+        R"({"event":"unknown","pos":"1","session":"000041","time":"2026-12-05T10:00:30+02:00","why":"Timeout"})" "\n"
+        R"({"event":"sent","op":"pay)" "\n"
+        R"({"amount":"1.00","event":"sent","op":"payment","pos":"1","session":"000042","time":"2026-12-05T10:05:00+02:00"})" "\n"
+        R"({"event":"approved","pos":"1","session":"000042","stan":77,"time":"2026-12-05T10:05:10+02:00"})" "\n";
+    EXPECT_EQ(journal.importJsonLines(old), 4);
+    const QList<JournalTransaction> all = journal.readTransactions();
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_TRUE(all[0].isInDoubt());
+    EXPECT_EQ(all[1].knownStan(), 77);
+    EXPECT_EQ(journal.unresolvedCharge()->sent.session, QStringLiteral("000041"));
 }
 
 TEST_F(TransactionJournalTest, LastTwentyAreNewestFirst)
 {
     for (int i = 0; i < 25; ++i) {
         const QString s = QStringLiteral("%1").arg(100 + i, 6, 10, QLatin1Char('0'));
-        journal.logSent(s, QStringLiteral("1"), QStringLiteral("payment"), i, i);
-        journal.logApproved(s, QStringLiteral("1"), 1000 + i);
+        journal.logSent(s, kPos, QStringLiteral("payment"), i, i);
+        journal.logApproved(s, kPos, 1000 + i);
     }
     const auto last = journal.lastTransactions();
     ASSERT_EQ(last.size(), 20);
@@ -132,12 +134,13 @@ TEST_F(TransactionJournalTest, LastTwentyAreNewestFirst)
     EXPECT_EQ(last.last().outcome->stan, 1005);
 }
 
-TEST_F(TransactionJournalTest, UnwritableJournalReportsItsReasonAndReturnsFalse)
+TEST_F(TransactionJournalTest, JournalThatCannotBeMadeSaysWhy)
 {
-    TransactionJournal bad(dir.filePath(QStringLiteral("missing/journal.jsonl")), &clock, 0);
+    QFile blocker(dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    TransactionJournal bad(dir.filePath(QStringLiteral("file/journal.sqlite")), &clock, 0);
     QString why;
-    EXPECT_FALSE(bad.logSent(QStringLiteral("000046"), QStringLiteral("1"), QStringLiteral("tip"), 1.0,
-                             std::nullopt, &why));
+    EXPECT_FALSE(bad.logSent(QStringLiteral("000046"), kPos, QStringLiteral("tip"), 1.0, std::nullopt, &why));
     EXPECT_FALSE(why.isEmpty());
 }
 
