@@ -62,6 +62,8 @@ public:
     // as it reads (its own date and time; no time-zone conversion). Default:
     // QDateTime::currentDateTime(), the machine's local time.
     void setClock(Clock clock);
+    // What the ledger's clock reads now.
+    QDateTime now() const { return m_clock(); }
 
     // Books the approval of request (a "0001", "0016", "0017" or "0018")
     // with this STAN, stamped now.

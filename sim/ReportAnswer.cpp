@@ -308,23 +308,51 @@ std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &report, con
     return records;
 }
 
+namespace {
+
+std::string givenRecordFrame(const GivenRecord &given, const QDateTime &now, const std::string &clientPos)
+{
+    VaroManager record;
+    record.AddField(RecordField::kTerminal, given.terminal.value_or(clientPos));
+    record.AddField(RecordField::kStamp,
+                    now.addSecs(given.offsetSeconds).toString(QStringLiteral("yyMMddHHmmss")).toStdString());
+    record.AddField(RecordField::kStan, int32Bytes(given.stan));
+    record.AddField(RecordField::kAmount, doubleBytes(given.amount));
+    record.AddField(RecordField::kCard, "************1111");
+    record.AddField(RecordField::kDelivery, std::string(1, '\0'));
+    record.AddField(RecordField::kFlags, "000000");
+    record.AddField(RecordField::kResponseCode, int32Bytes(given.code));
+    record.AddField(RecordField::kCancelMark, int32Bytes(0));
+    std::string frame = record.GetOutput(true, false);
+    if (given.damaged)
+        frame.back() = static_cast<char>(frame.back() ^ 0x5A);   // the check byte no longer fits
+    return frame;
+}
+
+} // namespace
+
 void appendReportFields(VaroManager &message, const ReportSpec &report, const VaroManager *request,
                         const Ledger *ledger)
 {
     const std::deque<LedgerRecord> none;
     const std::deque<LedgerRecord> &booked = ledger ? ledger->records() : none;
     const size_t fromLedger = std::min(booked.size(), static_cast<size_t>(ReportSpec::kMaxRecords));
+    const size_t given = std::min(report.given.size(), static_cast<size_t>(ReportSpec::kMaxRecords) - fromLedger);
     std::vector<GeneratedRecord> records = generateReportRecords(report, request);
     // The first ones of the same draw, so a ledger never changes the records
     // that remain.
-    records.resize(std::min(records.size(), static_cast<size_t>(ReportSpec::kMaxRecords) - fromLedger));
-    const auto made = static_cast<int32_t>(fromLedger + records.size());
+    records.resize(std::min(records.size(), static_cast<size_t>(ReportSpec::kMaxRecords) - fromLedger - given));
+    const auto made = static_cast<int32_t>(fromLedger + given + records.size());
     message.AddField(ReportField::kCount, int32Bytes(report.count.value_or(made)));
     message.AddField(ReportField::kStatus, int32Bytes(report.status));
     int number = 0;
     auto recordId = [&number] { return static_cast<int16_t>(ReportField::kRecordBase + ++number); };
     for (auto it = booked.end() - static_cast<std::ptrdiff_t>(fromLedger); it != booked.end(); ++it)
         message.AddField(recordId(), it->frame());
+    const QDateTime now = ledger ? ledger->now() : QDateTime::currentDateTime();
+    const std::string clientPos = request ? request->GetFieldData(VaroMsg::kFieldPos) : std::string();
+    for (size_t i = 0; i < given; ++i)
+        message.AddField(recordId(), givenRecordFrame(report.given[i], now, clientPos));
     for (const GeneratedRecord &record : records) {
         const int16_t id = recordId();
         if (record.field)
@@ -334,8 +362,9 @@ void appendReportFields(VaroManager &message, const ReportSpec &report, const Va
 
 bool isReportFieldId(const ReportSpec &report, int16_t id)
 {
+    const int records = report.records + static_cast<int>(report.given.size());
     return id == ReportField::kCount || id == ReportField::kStatus
-        || (id > ReportField::kRecordBase && id <= ReportField::kRecordBase + report.records);
+        || (id > ReportField::kRecordBase && id <= ReportField::kRecordBase + records);
 }
 
 } // namespace Sim

@@ -65,6 +65,20 @@ const std::vector<RecordKind> &allRecordKinds();
 QString recordKindName(RecordKind kind);
 std::optional<RecordKind> recordKindFromName(const QString &name);
 
+// A record the scenario spells out: "given" in a report. Its stamp is the
+// ledger's clock (the machine's local time without a ledger) moved by
+// offsetSeconds; its terminal the client's POS (field 2 of its request)
+// unless given. A damaged record carries a wrong check byte, so a reader
+// must reject it.
+struct GivenRecord {
+    std::optional<std::string> terminal;
+    int offsetSeconds = 0;
+    int32_t stan = 0;
+    double amount = 0;
+    int32_t code = 0;
+    bool damaged = false;
+};
+
 // The "report" of a message: the answer's count, status and records.
 struct ReportSpec {
     // The largest answer: record IDs are signed 16-bit, 99 + i <= 32767.
@@ -78,6 +92,8 @@ struct ReportSpec {
     // often); empty: every kind. With at least as many records as listed
     // kinds, each kind occurs at least once.
     std::vector<RecordKind> kinds;
+    // Records listed behind the ledger's and before the generated ones.
+    std::vector<GivenRecord> given;
 };
 
 struct GeneratedRecord {
@@ -93,7 +109,8 @@ std::vector<GeneratedRecord> generateReportRecords(const ReportSpec &report, con
 
 // Appends the answer's fields to message: 10 (count), 6 (status) and one
 // field 99 + i for every record. The ledger's records come first (records 1,
-// 2, ... in the order they were booked), then the generated ones, shifted
+// 2, ... in the order they were booked), then the given ones, then the
+// generated ones, shifted
 // behind them and cut so that the answer holds at most kMaxRecords; Absent
 // ones leave their field out. The count defaults to the records made (ledger
 // and generated); an explicit one is sent as it is. A field the message

@@ -479,11 +479,17 @@ private:
     ReportSpec parseReport(const QJsonValue &value, const QString &where)
     {
         const QJsonObject object = objectOf(value, where);
-        checkKeys(object, where, {u"records", u"seed", u"status", u"count", u"kinds"});
+        checkKeys(object, where, {u"records", u"seed", u"status", u"count", u"kinds", u"given"});
         if (!object.contains(u"records"))
             fail(where, QStringLiteral("\"records\" is missing: how many records the answer carries"));
         ReportSpec report;
         report.records = optionalInt(object, where, u"records", 0, 0, ReportSpec::kMaxRecords);
+        if (object.contains(u"given")) {
+            const QString givenWhere = at(where, u"given"_s);
+            const QJsonArray given = arrayOf(object, where, u"given");
+            for (qsizetype i = 0; i < given.size(); ++i)
+                report.given.push_back(parseGivenRecord(given[i], at(givenWhere, i)));
+        }
         report.seed = static_cast<uint32_t>(optionalInt(object, where, u"seed", 1, 0, INT32_MAX));
         report.status = optionalInt(object, where, u"status", 0, INT32_MIN, INT32_MAX);
         if (object.contains(u"count"))
@@ -505,6 +511,31 @@ private:
             }
         }
         return report;
+    }
+
+    // {"terminal": "T2", "offsetSeconds": -60, "stan": 901, "amount": 12.5, "code": 0, "damaged": false}
+    GivenRecord parseGivenRecord(const QJsonValue &value, const QString &where)
+    {
+        const QJsonObject object = objectOf(value, where);
+        checkKeys(object, where, {u"terminal", u"offsetSeconds", u"stan", u"amount", u"code", u"damaged"});
+        GivenRecord record;
+        if (object.contains(u"terminal")) {
+            if (!object.value(u"terminal").isString())
+                fail(at(where, u"terminal"_s), QStringLiteral("expected a text"));
+            record.terminal = encodeText(object.value(u"terminal").toString(), at(where, u"terminal"_s));
+        }
+        record.offsetSeconds = optionalInt(object, where, u"offsetSeconds", 0, -86400 * 7, 86400 * 7);
+        record.stan = optionalInt(object, where, u"stan", 0, INT32_MIN, INT32_MAX);
+        record.code = optionalInt(object, where, u"code", 0, INT32_MIN, INT32_MAX);
+        const QJsonValue amount = object.value(u"amount");
+        if (!amount.isDouble())
+            fail(at(where, u"amount"_s), QStringLiteral("every given record needs its amount, such as 12.5"));
+        record.amount = amount.toDouble();
+        const QJsonValue damaged = object.value(u"damaged");
+        if (!damaged.isUndefined() && !damaged.isBool())
+            fail(at(where, u"damaged"_s), QStringLiteral("expected true or false"));
+        record.damaged = damaged.toBool(false);
+        return record;
     }
 
     AddressSpec parseAddress(const QJsonObject &object, const QString &where, QStringView key)

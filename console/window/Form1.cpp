@@ -825,11 +825,8 @@ void Form1::tellStartupFindings()
 {
     if (m_refused) {
         // Closing the box ends this console; the other one is untouched.
-        m_ownAnswers.onButton = [this](quint8) {
-            m_ownAnswers.onButton = {};
-            QTimer::singleShot(0, this, [this] { close(); });
-        };
         auto *box = new Form2(m_timing, m_ownAnswers, this);
+        connect(box, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { close(); }); });
         const int n = boxStack().push(box);
         box->ShowBox(qint16(n), 0, JournalTexts::alreadyRunning(), JournalTexts::kAlreadyRunningStyle);
         return;

@@ -484,7 +484,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadReportRow{"TooManyRecords", R"("report": {"records": 32669})", ".report.records: 32669 is outside 0..32668"},
         BadReportRow{"NegativeRecords", R"("report": {"records": -1})", ".report.records: -1 is outside 0..32668"},
         BadReportRow{"UnknownKey", R"("report": {"records": 1, "stauts": 1})",
-                     ".report.stauts: unknown key; expected one of: records, seed, status, count, kinds"},
+                     ".report.stauts: unknown key; expected one of: records, seed, status, count, kinds, given"},
         BadReportRow{"UnknownKind", R"("report": {"records": 1, "kinds": ["approved", "refund"]})",
                      ".report.kinds[1]: unknown record kind; expected one of: approved, notSent, cancelled, booking, "
                      "bookingFiveFlags, tip, bookingWithTip, shortFlags, code5, code100, code10000, codeMinus1, "

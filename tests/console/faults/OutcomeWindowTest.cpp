@@ -2,8 +2,10 @@
 // window against the simulator in this process: an approval behind a frame
 // the console drops or behind bytes that are not a frame, a report answer in
 // the middle of a payment, "Loobu" pressed while the request is being built
-// or after the approval, a second outcome behind the first, and server texts
-// that could write log entries of their own.
+// or after the approval, a second outcome behind the first (the same one
+// again, or one that contradicts it), keep-alives after the approval, a
+// special command's answer in a payment, and server texts that could write
+// log entries of their own.
 //
 // Each approval must be shown well before the console's 15 s answer
 // time-out, since the server sends nothing after it but the answer to
@@ -115,9 +117,10 @@ TEST_F(OutcomeWindow, ServerTextsAreWrittenToTheLogEscaped)
 const QString kCancelledText = u"Tehing katkestati kassas"_qs;
 
 // The server answers the approval and then, for the same session, a decline
-// (a "Loobu" of the cashier's crossed the approval on the wire): the decline
-// box over the approval sent cashiers to charge the customer again.
-TEST_F(OutcomeWindow, DeclineBehindTheApprovalLeavesTheApprovalStanding)
+// (a "Loobu" of the cashier's crossed the approval on the wire): nobody can
+// say whether the customer was charged. Neither answer may stand alone: the
+// transaction is in doubt, and the next charge asks first.
+TEST_F(OutcomeWindow, DeclineBehindTheApprovalMakesTheTransactionADoubt)
 {
     startSimulatorJson(R"({ "steps": [
         { "expect": "0001" },
@@ -127,14 +130,79 @@ TEST_F(OutcomeWindow, DeclineBehindTheApprovalLeavesTheApprovalStanding)
     ] })");
     open();
     swipePayment();
-    expectApprovedPayment();
+    ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs));
+    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(PaymentSession::kOutcomeUnknownText); }));
     EXPECT_FALSE(messageTexts().contains(kCancelledText));
-    EXPECT_EQ(clientCodes.count("0023"), 1) << "one close for one outcome";
-    ASSERT_FALSE(journalTransactions().isEmpty());
+    EXPECT_EQ(clientCodes.count("0023"), 1) << "one close for one session";
     ASSERT_TRUE(journalTransactions().last().outcome);
-    EXPECT_EQ(journalTransactions().last().outcome->event, u"approved"_qs);
-    EXPECT_TRUE(logBytes().contains("Outcome ignored: the session has its outcome already. Code=0006"));
-    EXPECT_FALSE(logBytes().contains("Transaction Declined"));
+    EXPECT_EQ(journalTransactions().last().outcome->why, u"conflict"_qs);
+    EXPECT_TRUE(logBytes().contains("Transaction Declined: KK - Tehing katkestati kassas"));
+    EXPECT_TRUE(logBytes().contains("Conflicting outcome: the transaction is in doubt. Code=0006"));
+    EXPECT_NE(statusLine(), kApproved) << "the status line must not call it approved";
+}
+
+// A decline, then an approval for the same session: the approval was only
+// logged, the journal said declined, and the cashier charged again.
+TEST_F(OutcomeWindow, ApprovalBehindTheDeclineIsADoubtAndNeverPrinted)
+{
+    startSimulatorJson(R"({ "steps": [
+        { "expect": "0001" },
+        { "send": { "code": "0006", "fields": [ { "id": 5, "text": "Kaart aegunud" }, { "id": 9, "text": "54" } ] } },
+        { "send": { "code": "0012", "fields": [ { "id": 13, "int32": 321 },
+            { "id": 12, "receipt": ["MAKSE 12,50"] } ] } }
+    ] })");
+    open();
+    swipePayment();
+    ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs));
+    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(PaymentSession::kOutcomeUnknownText); }))
+        << messageTexts().join(u" | ").toStdString();
+    EXPECT_EQ(printer.documents, 0) << "an approval behind a decline was printed";
+    EXPECT_TRUE(logBytes().contains("ApproveMessage: STAN=321"));
+    EXPECT_EQ(journalTransactions().last().outcome->why, u"conflict"_qs);
+
+    // The next charge asks.
+    while (Form2 *box = topBox()) {
+        box->button(1)->click();
+        QApplication::processEvents();
+    }
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(text("Text2"), Qt::Key_Return);
+    ASSERT_TRUE(topBox() && topBox()->boxType() == 1);
+    EXPECT_EQ(topBox()->style(), 4 + 48 + 256);
+}
+
+// Once the outcome is in, a server that keeps sending "0003" and never
+// answers "0023" held the till in its closing state for good.
+TEST_F(OutcomeWindow, KeepAlivesAfterTheApprovalDoNotHoldTheClose)
+{
+    startSimulatorJson(R"({ "steps": [
+        { "expect": "0001" },
+        { "send": { "code": "0012", "fields": [ { "id": 13, "int32": 123 },
+            { "id": 12, "receipt": ["MAKSE 12,50"] } ] } },
+        { "keepAlive": { "everyMs": 50 } }
+    ] })");
+    open();
+    form->session().setTimeouts({5000, 15000, 600});
+    swipePayment();
+    ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs)) << "still closing: the keep-alives extended the close";
+    EXPECT_EQ(statusLine(), kApproved);
+}
+
+// A "0027" in a payment ended the payment as a special command's answer,
+// without its outcome.
+TEST_F(OutcomeWindow, CommandResponseInAPaymentIsIgnored)
+{
+    startSimulatorJson(R"({ "steps": [
+        { "expect": "0001" },
+        { "send": { "code": "0027", "fields": [ { "id": 5, "text": "OK" } ] } },
+        { "send": { "code": "0012", "fields": [ { "id": 13, "int32": 123 },
+            { "id": 12, "receipt": ["MAKSE 12,50"] } ] } }
+    ] })");
+    open();
+    swipePayment();
+    expectApprovedPayment();
+    EXPECT_TRUE(logBytes().contains("Command response ignored: no special command was sent."));
 }
 
 // An approval that reaches the console twice printed the customer two

@@ -3,7 +3,9 @@
 // simulator and a private CUPS scheduler, with a store and program folder of
 // the test's own.
 #include "common/Config.h"
+#include "common/Clock.h"
 #include "common/RegistryStore.h"
+#include "session/TransactionJournal.h"
 
 #include "CupsTestServer.h"
 #include "SimHarness.h"
@@ -270,10 +272,21 @@ TEST_F(TechCommands, BundleRemovesCardDataFromEveryFileAndKeepsStansAndAmounts)
                            + " viide 4111111111111112\r\n";
     const QByteArray err = "<KASSA1>\tPutRegString , 07. detsember 2026 kell 12:30:00\t(321 - vaart="
                            + kTrack1 + ") \r\n";
-    const QByteArray journal = "{\"stan\":123,\"amount\":\"12.50\",\"card\":\"" + kPan + "\"}\n";
     writeFile(m_home + QStringLiteral("/log.txt"), log);
     writeFile(m_home + QStringLiteral("/Tellar.err"), err);
-    writeFile(m_home + QStringLiteral("/journal.jsonl"), journal);
+    // The till's journal, beside the store: an approval of today and one
+    // from 100 days ago, which the bundle leaves out.
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        ManualClock clock(now.addDays(-100));
+        TransactionJournal journal(m_registry + QStringLiteral("/journal.sqlite"), &clock);
+        journal.logSent(QStringLiteral("000041"), QStringLiteral("1"), QStringLiteral("payment"), 7.0, std::nullopt);
+        journal.logApproved(QStringLiteral("000041"), QStringLiteral("1"), 41);
+        clock.setNow(now);
+        journal.logSent(QStringLiteral("000042"), QStringLiteral("1"), QStringLiteral("payment"), 12.5, std::nullopt);
+        journal.logApproved(QStringLiteral("000042"), QStringLiteral("1"), 123);
+    }
+    const QByteArray journalBefore = readFile(m_registry + QStringLiteral("/journal.sqlite"));
     set(Config::POS, QString::fromLatin1(kTrack2));  // a track typed into the wrong field
     const QString storeFile = m_store->hiveFilePath(HKEY_LOCAL_MACHINE);
     const QByteArray storeBefore = readFile(storeFile);
@@ -300,7 +313,10 @@ TEST_F(TechCommands, BundleRemovesCardDataFromEveryFileAndKeepsStansAndAmounts)
     EXPECT_TRUE(logOut.contains("STAN=123 Summa 1250 kaart " + QByteArray(16, '*') + " viide 4111111111111112"));
     EXPECT_TRUE(logOut.contains("000042 12,50 " + QByteArray(kTrack2.size(), '*')));
     EXPECT_EQ(files.value(top + QStringLiteral("Tellar.err")).size(), err.size());
-    EXPECT_TRUE(files.value(top + QStringLiteral("journal.jsonl")).contains("\"stan\":123,\"amount\":\"12.50\""));
+    const QByteArray journalOut = files.value(top + QStringLiteral("journal.jsonl"));
+    EXPECT_TRUE(journalOut.contains("\"amount\":\"12.50\"")) << journalOut.toStdString();
+    EXPECT_TRUE(journalOut.contains("\"stan\":123"));
+    EXPECT_FALSE(journalOut.contains("\"stan\":41")) << "older than 90 days";
     EXPECT_TRUE(files.value(top + QStringLiteral("HKEY_LOCAL_MACHINE.reg")).contains("ReportMode=1:0"));
     EXPECT_TRUE(files.value(top + QStringLiteral("version.txt")).startsWith("Tellar " TELLAR_VERSION "\n"));
     EXPECT_TRUE(files.value(top + QStringLiteral("check.txt")).contains("OK\tMakseserver\t127.0.0.1:"));
@@ -308,7 +324,7 @@ TEST_F(TechCommands, BundleRemovesCardDataFromEveryFileAndKeepsStansAndAmounts)
     // Nothing in the folder or the store was changed.
     EXPECT_EQ(readFile(m_home + QStringLiteral("/log.txt")), log);
     EXPECT_EQ(readFile(m_home + QStringLiteral("/Tellar.err")), err);
-    EXPECT_EQ(readFile(m_home + QStringLiteral("/journal.jsonl")), journal);
+    EXPECT_EQ(readFile(m_registry + QStringLiteral("/journal.sqlite")), journalBefore);
     EXPECT_EQ(readFile(storeFile), storeBefore);
     EXPECT_EQ(QFileInfo(m_home + QStringLiteral("/log.txt")).lastModified(), logTime);
 }
