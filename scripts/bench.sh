@@ -8,8 +8,8 @@ build=${1:-build-release}
 
 bash scripts/deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench_varo bench_papyr bench_report
-for b in bench_varo bench_papyr bench_report; do
+cmake --build "$build" -j"$(nproc)" --target bench_varo bench_papyr bench_report bench_journal
+for b in bench_varo bench_papyr bench_report bench_journal; do
   echo "== $b"
   "$build/bin/$b"
 done
