@@ -8,6 +8,18 @@
 
 #include <algorithm>
 
+namespace {
+
+// A terminal as the server sent it, for the log: printable ASCII as it is,
+// anything else (which could forge a log entry) in hex.
+QString shownTerminal(const QByteArray &terminal)
+{
+    const bool printable = std::all_of(terminal.begin(), terminal.end(), [](char c) { return c > 0x20 && c < 0x7F; });
+    return printable ? QString::fromLatin1(terminal) : QStringLiteral("hex ") + QString::fromLatin1(terminal.toHex());
+}
+
+} // namespace
+
 DoubtCheck::DoubtCheck(PaymentSession &session, const Clock &clock) : m_session(session), m_clock(clock) {}
 
 DoubtCheck::~DoubtCheck() = default;
@@ -101,8 +113,7 @@ void DoubtCheck::finish(const ServerCheck::Result &result)
 {
     m_session.LogEvent(QStringLiteral("Check against the server: %1 matching records, terminal %2, clock offset %3")
                            .arg(result.candidates.size())
-                           .arg(result.terminal.isEmpty() ? QStringLiteral("not learned")
-                                                          : QString::fromLatin1(result.terminal.toHex()))
+                           .arg(result.terminal.isEmpty() ? QStringLiteral("not learned") : shownTerminal(result.terminal))
                            .arg(result.offsetSeconds ? QString::number(*result.offsetSeconds) + u's'
                                                      : QStringLiteral("not learned")));
     CheckOutcome outcome;

@@ -290,6 +290,17 @@ TEST_F(ReceiptPrinterTest, ReceiptWithoutFieldsEndsNoDocument)
     EXPECT_EQ(platform.calls, (QStringList{QStringLiteral("printer:Kviitung"), QStringLiteral("font:Courier New")}));
 }
 
+// A copy of a receipt frame without lines began a raw job with its copy
+// mark and never ended it: the printer held the job open, and the next
+// receipt went into it.
+TEST_F(ReceiptPrinterTest, CopyOfAReceiptWithoutLinesEndsItsJob)
+{
+    ASSERT_TRUE(receipts.PrintReceipt(receiptFrame({}), 7, QStringLiteral("Kviitung"), true, "*** KOOPIA ***"));
+    ASSERT_EQ(spooler.jobs().size(), 1);
+    EXPECT_EQ(spooler.jobs()[0].state, MemorySpooler::Job::State::Ended);
+    EXPECT_EQ(spooler.jobs()[0].data, QByteArray("*** KOOPIA ***\r\n"));
+}
+
 struct FindRow {
     const char *name;
     const char *printer;
