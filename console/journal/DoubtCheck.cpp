@@ -91,11 +91,10 @@ void DoubtCheck::onAnswer(const VaroManager &answer)
 
 void DoubtCheck::onSessionEnded()
 {
-    // The check's session ended without its answer; a follow-up that waits
-    // for its turn has not begun yet.
-    if (!m_awaiting || m_session.CheckPending)
-        return;
-    if (m_session.SessionState != PaymentSession::Idle)
+    // The check's session ended without its answer (an answer clears
+    // m_awaiting before its session ends, and a follow-up sets it only once
+    // that session is over).
+    if (!m_awaiting)
         return;
     m_awaiting = false;
     failed(QString());

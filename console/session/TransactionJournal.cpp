@@ -287,12 +287,16 @@ bool TransactionJournal::ensureOpen(QString *errorText) const
     if (!db->exec("PRAGMA journal_mode=WAL") || !db->exec("PRAGMA synchronous=FULL"))
         return fail(m_path + QStringLiteral(": ") + db->error(), errorText);
 
-    int version = 0;
-    if (sqlite3_stmt *st = db->statement(QStringLiteral("PRAGMA user_version"))) {
-        if (sqlite3_step(st) == SQLITE_ROW)
-            version = sqlite3_column_int(st, 0);
-        sqlite3_reset(st);
-    }
+    auto schemaVersion = [&db] {
+        int version = 0;
+        if (sqlite3_stmt *st = db->statement(QStringLiteral("PRAGMA user_version"))) {
+            if (sqlite3_step(st) == SQLITE_ROW)
+                version = sqlite3_column_int(st, 0);
+            sqlite3_reset(st);
+        }
+        return version;
+    };
+    const int version = schemaVersion();
     if (version > kSchemaVersion) {
         return fail(m_path + QStringLiteral(": schema version %1 is newer than this console's %2")
                                  .arg(version)
@@ -303,13 +307,7 @@ bool TransactionJournal::ensureOpen(QString *errorText) const
         // Two consoles may meet here on a new till: the first one makes it.
         if (!db->exec("BEGIN IMMEDIATE"))
             return fail(m_path + QStringLiteral(": ") + db->error(), errorText);
-        int now = 0;
-        if (sqlite3_stmt *st = db->statement(QStringLiteral("PRAGMA user_version"))) {
-            if (sqlite3_step(st) == SQLITE_ROW)
-                now = sqlite3_column_int(st, 0);
-            sqlite3_reset(st);
-        }
-        if (now == 0) {
+        if (schemaVersion() == 0) {
             const QByteArray setVersion = "PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
             if (!db->exec(kSchema) || !db->exec(setVersion.constData())) {
                 const QString why = db->error();
@@ -806,22 +804,26 @@ bool TransactionJournal::lastRunEndedAbnormally() const
     return running;
 }
 
-bool TransactionJournal::markRunning(QString *errorText)
+bool TransactionJournal::setRunState(const char *state, QString *errorText)
 {
     if (!ensureOpen(errorText))
         return false;
-    if (!m_db->exec("INSERT INTO meta (key, value) VALUES ('run', 'running') "
-                    "ON CONFLICT(key) DO UPDATE SET value = excluded.value"))
+    sqlite3_stmt *st = m_db->statement(QStringLiteral(
+        "INSERT INTO meta (key, value) VALUES ('run', ?1) ON CONFLICT(key) DO UPDATE SET value = excluded.value"));
+    if (!st)
         return fail(m_db->error(), errorText);
-    return true;
+    sqlite3_bind_text(st, 1, state, -1, SQLITE_STATIC);
+    const bool ok = sqlite3_step(st) == SQLITE_DONE;
+    sqlite3_reset(st);
+    return ok || fail(m_db->error(), errorText);
+}
+
+bool TransactionJournal::markRunning(QString *errorText)
+{
+    return setRunState("running", errorText);
 }
 
 bool TransactionJournal::markEnded(QString *errorText)
 {
-    if (!ensureOpen(errorText))
-        return false;
-    if (!m_db->exec("INSERT INTO meta (key, value) VALUES ('run', 'ended') "
-                    "ON CONFLICT(key) DO UPDATE SET value = excluded.value"))
-        return fail(m_db->error(), errorText);
-    return true;
+    return setRunState("ended", errorText);
 }

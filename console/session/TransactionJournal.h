@@ -184,6 +184,7 @@ private:
     class Db;
     bool append(JournalEntry entry, QString *errorText, bool onlyIfInDoubt = false, qint64 txnId = 0);
     bool ensureOpen(QString *errorText) const;
+    bool setRunState(const char *state, QString *errorText);
     bool fail(const QString &what, QString *errorText) const;
     QString stamp() const;
 

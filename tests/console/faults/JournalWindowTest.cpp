@@ -118,6 +118,14 @@ protected:
         ASSERT_TRUE(waitIdle());
         ASSERT_EQ(statusLine(), u"Toiming on teostatud. Kviitungi number: 123"_qs);
     }
+    // "Viimane tehing" opened with Ctrl+L, and "Kontrolli serverist" pressed.
+    Form5 *checkTheDoubt()
+    {
+        Form5 *w = openLastTransaction();
+        if (w)
+            w->checkButton()->click();
+        return w;
+    }
     bool waitResult(Form5 *w, const QString &text)
     {
         return waitFor([&] { return w->resultLabel()->text() == text; });
@@ -355,9 +363,8 @@ TEST_F(JournalWindow, NoRecordLeavesTheDecisionToTheCashier)
     open();
     approvedPayment();
     paymentEndsInDoubt();
-    Form5 *w = openLastTransaction();
+    Form5 *w = checkTheDoubt();
     ASSERT_TRUE(w);
-    w->checkButton()->click();
     ASSERT_TRUE(waitResultStartsWith(w, u"Serveri aruandes seda tehingut ei ole (kontrollitud "_qs))
         << w->resultLabel()->text().toStdString();
     EXPECT_TRUE(w->resultLabel()->text().endsWith(
@@ -384,9 +391,8 @@ TEST_F(JournalWindow, AnotherTillsApprovalIsNeverTakenForTheDoubt)
     open();
     approvedPayment();
     paymentEndsInDoubt();
-    Form5 *w = openLastTransaction();
+    Form5 *w = checkTheDoubt();
     ASSERT_TRUE(w);
-    w->checkButton()->click();
     ASSERT_TRUE(waitResultStartsWith(w, u"Serveri aruandes seda tehingut ei ole"_qs))
         << w->resultLabel()->text().toStdString();
     EXPECT_EQ(events().last(), u"unknown"_qs);
@@ -461,9 +467,8 @@ TEST_F(JournalWindow, StanOfAnEarlierDayDoesNotHideTodaysRecord)
     open();
     approvedPayment();
     paymentEndsInDoubt();
-    Form5 *w = openLastTransaction();
+    Form5 *w = checkTheDoubt();
     ASSERT_TRUE(w);
-    w->checkButton()->click();
     ASSERT_TRUE(waitResult(w, u"Tehing õnnestus. Kviitungi number: 555"_qs)) << w->resultLabel()->text().toStdString();
 }
 
@@ -477,13 +482,31 @@ TEST_F(JournalWindow, AnswerWithADamagedRecordFailsTheCheckAndTheDoubtStays)
     open();
     approvedPayment();
     paymentEndsInDoubt();
-    Form5 *w = openLastTransaction();
+    Form5 *w = checkTheDoubt();
     ASSERT_TRUE(w);
-    w->checkButton()->click();
     ASSERT_TRUE(waitResult(w, JournalTexts::checkFailed())) << w->resultLabel()->text().toStdString();
     EXPECT_EQ(events().last(), u"unknown"_qs);
     EXPECT_TRUE(w->checkButton()->isEnabled());
     EXPECT_TRUE(okAsksFirst());
+}
+
+// The server went away before it answered the check: the window said
+// "Kontrollin serverist..." for good, and the check could not be run again.
+TEST_F(JournalWindow, CheckWhoseAnswerNeverComesFailsAndCanBeRunAgain)
+{
+    startSimulatorJson(connections({kHungUpAfterApproving, R"({ "steps": [ { "expect": "0019" }, { "close": {} } ] })",
+                                    kLedgerReport}));
+    open();
+    paymentEndsInDoubt();
+    Form5 *w = openLastTransaction();
+    ASSERT_TRUE(w);
+    w->checkButton()->click();
+    ASSERT_TRUE(waitResult(w, JournalTexts::checkFailed())) << w->resultLabel()->text().toStdString();
+    closeMessages();
+    EXPECT_EQ(events().last(), u"unknown"_qs);
+    ASSERT_TRUE(w->checkButton()->isEnabled());
+    w->checkButton()->click();
+    ASSERT_TRUE(waitResult(w, JournalTexts::checkSeveral())) << w->resultLabel()->text().toStdString();
 }
 
 // Two program folders (two cashiers' logins), one store: the journal is the
