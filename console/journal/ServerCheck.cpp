@@ -208,29 +208,31 @@ void Check::learn()
         if (offsets.size() == 1)
             anchors.append({r.terminal, offsets.first()});
     }
-    if (anchors.isEmpty())
-        return;
-    QList<qint64> offsets;
+    // The server lists every approval of this till, so a record of another
+    // terminal that shares a STAN and amount with one of ours comes beside
+    // our own: the till's terminal is the one that holds more anchors than
+    // all others together, and only its anchors set the clock.
+    QHash<QByteArray, QList<qint64>> byTerminal;
     for (const Anchor &a : anchors)
-        offsets.append(a.offset);
+        byTerminal[a.terminal].append(a.offset);
+    QByteArray terminal;
+    qsizetype most = 0;
+    for (auto it = byTerminal.cbegin(); it != byTerminal.cend(); ++it) {
+        if (it.value().size() > most) {
+            most = it.value().size();
+            terminal = it.key();
+        }
+    }
+    if (most * 2 <= anchors.size())
+        return;   // no terminal holds a majority: nothing is learned
+    QList<qint64> offsets = byTerminal.value(terminal);
     std::sort(offsets.begin(), offsets.end());
     const qint64 median = offsets[offsets.size() / 2];
-    QList<qint64> agreeing;
-    QByteArray terminal;
-    bool oneTerminal = true;
-    for (const Anchor &a : anchors) {
-        if (std::llabs(a.offset - median) > kAnchorAgreementSeconds)
-            continue;
-        agreeing.append(a.offset);
-        if (agreeing.size() == 1)
-            terminal = a.terminal;
-        else if (a.terminal != terminal)
-            oneTerminal = false;
-    }
-    std::sort(agreeing.begin(), agreeing.end());
-    m_offset = agreeing[agreeing.size() / 2];
-    if (oneTerminal)
-        m_terminal = terminal;
+    // Its anchors must agree: the server has one clock.
+    if (offsets.first() < median - kAnchorAgreementSeconds || offsets.last() > median + kAnchorAgreementSeconds)
+        return;
+    m_offset = median;
+    m_terminal = terminal;
 }
 
 Result Check::result() const

@@ -155,6 +155,19 @@ TEST_F(ServerCheckTest, StanOfAnEarlierDayDoesNotHideTodaysRecord)
     EXPECT_EQ(r.candidates.first().stan, 555);
 }
 
+// Another terminal's record shared our approval's STAN and amount, hours
+// apart: it must teach neither the terminal nor the clock.
+TEST_F(ServerCheckTest, AnotherTerminalSharingAnApprovalsStanTeachesNothing)
+{
+    const QDateTime a = approved(5.00, 100, 0);
+    const QDateTime d = inDoubt(12.50, 0);
+    const ServerCheck::Result r = check({{"T1", a, 100, 5.00}, {"T9", a.addSecs(3 * 3600), 100, 5.00},
+                                         {"T9", d.addSecs(3 * 3600), 777, 12.50}});
+    EXPECT_NE(r.kind, ServerCheck::Result::Settled);
+    EXPECT_FALSE(r.offsetSeconds.has_value());
+    EXPECT_TRUE(r.terminal.isEmpty());
+}
+
 TEST_F(ServerCheckTest, SameDaysApprovalKeepsItsStan)
 {
     const QDateTime a = approved(12.50, 100, 0);
