@@ -26,7 +26,7 @@ DoubtCheck::~DoubtCheck() = default;
 
 DoubtCheck::Start DoubtCheck::start(const JournalTransaction &transaction)
 {
-    if (m_session.SessionState != PaymentSession::Idle)
+    if (m_awaiting || m_session.SessionState != PaymentSession::Idle)
         return Start::Busy;
     auto check = std::make_unique<ServerCheck::Check>(m_session.journal(), transaction);
     if (!transaction.isInDoubt() || !check->checkable()) {
@@ -46,7 +46,7 @@ DoubtCheck::Start DoubtCheck::start(const JournalTransaction &transaction)
         m_view->showCheckRunning();
     if (!m_session.PrepareCheck(m_asking.from, m_asking.to)) {
         m_awaiting = false;
-        m_check.reset();
+        failed(QString());
         return Start::Busy;
     }
     return Start::Started;
@@ -70,13 +70,16 @@ void DoubtCheck::onAnswer(const VaroManager &answer)
         return;
     }
     const std::optional<ServerCheck::Period> again = m_check->addAnswer(m_asking, *records);
-    m_session.ReturnToIdle();
     if (again) {
         // The server's clock puts the window on a day not asked yet: one
-        // more session, once this one has let go.
+        // more session, once this one has let go. The check stays running
+        // in between, so no second check can start in the gap.
         m_asking = *again;
         m_awaiting = true;
+        m_followUp = true;
+        m_session.ReturnToIdle();
         QTimer::singleShot(0, &m_session, [this] {
+            m_followUp = false;
             if (!m_awaiting)
                 return;
             if (!m_session.PrepareCheck(m_asking.from, m_asking.to)) {
@@ -86,15 +89,15 @@ void DoubtCheck::onAnswer(const VaroManager &answer)
         });
         return;
     }
+    m_session.ReturnToIdle();
     finish(m_check->result());
 }
 
 void DoubtCheck::onSessionEnded()
 {
     // The check's session ended without its answer (an answer clears
-    // m_awaiting before its session ends, and a follow-up sets it only once
-    // that session is over).
-    if (!m_awaiting)
+    // m_awaiting before its session ends; a follow-up waits for its turn).
+    if (!m_awaiting || m_followUp)
         return;
     m_awaiting = false;
     failed(QString());

@@ -83,6 +83,8 @@ private:
     std::unique_ptr<ServerCheck::Check> m_check;
     ServerCheck::Period m_asking;
     bool m_awaiting = false;
+    // A follow-up request is waiting for the last session to let go.
+    bool m_followUp = false;
     std::optional<JournalTransaction> m_checked;
     QList<ServerCheck::Candidate> m_candidates;
     // The last result found no record: the cashier may mark it not done.

@@ -12,6 +12,15 @@ Findings run(PaymentSession &session, const QString &programDir)
     TransactionJournal &journal = session.journal();
     Findings found;
 
+    // Before anything is imported: an older console's entries must not pass
+    // for the last transaction of the run that crashed.
+    if (journal.lastRunEndedAbnormally()) {
+        const QList<JournalTransaction> last = journal.lastTransactions(1);
+        if (!last.isEmpty() && !last.first().resolved && last.first().outcome
+            && last.first().outcome->event == QLatin1String("approved") && last.first().outcome->stan) {
+            found.approvedBeforeCrash = last.first().outcome->stan;
+        }
+    }
     const QString old = JoinPath(programDir, QStringLiteral("journal.jsonl"));
     QFile file(old);
     if (file.exists() && file.open(QIODevice::ReadOnly)) {
@@ -27,13 +36,6 @@ Findings run(PaymentSession &session, const QString &programDir)
         }
     }
 
-    if (journal.lastRunEndedAbnormally()) {
-        const QList<JournalTransaction> last = journal.lastTransactions(1);
-        if (!last.isEmpty() && !last.first().resolved && last.first().outcome
-            && last.first().outcome->event == QLatin1String("approved") && last.first().outcome->stan) {
-            found.approvedBeforeCrash = last.first().outcome->stan;
-        }
-    }
     journal.markRunning();
 
     found.restartDoubt = !session.recoverJournal().isEmpty();

@@ -89,6 +89,15 @@ QDateTime atWall(qint64 seconds)
     return TransactionJournal::fromWallSeconds(seconds);
 }
 
+// The wall time a transaction ran at, for the server's stamp: midway
+// between its request and its outcome.
+qint64 midWall(const JournalTransaction &t)
+{
+    const qint64 sent = wall(t.sent.time);
+    const qint64 ended = t.outcome && t.outcome->time.isValid() ? wall(t.outcome->time) : sent;
+    return (sent + ended) / 2;
+}
+
 // The days a wall-time range touches.
 Period daysOf(qint64 fromWall, qint64 toWall)
 {
@@ -164,6 +173,7 @@ void Check::learn()
 {
     m_offset.reset();
     m_terminal.clear();
+    m_approvals.clear();
     if (m_records.isEmpty())
         return;
     // The approvals of this till the asked days can hold, whatever the clocks.
@@ -179,8 +189,10 @@ void Check::learn()
     for (const JournalTransaction &t : m_journal.approvalsBetween(m_doubt.sent.pos, atWall(from), atWall(to))) {
         const std::optional<qint64> stan = t.knownStan();
         const std::optional<qint64> cents = TransactionJournal::amountCents(t.sent.amount);
-        if (stan && cents && t.id != m_doubt.id)
+        if (stan && cents && t.id != m_doubt.id) {
             approvals[{*stan, *cents}].append(t);
+            m_approvals[{*stan, *cents}].append(midWall(t));
+        }
     }
 
     struct Anchor {
@@ -198,9 +210,7 @@ void Check::learn()
         for (const JournalTransaction &t : *it) {
             // The server stamps the transaction while it runs: between the
             // request and its approval.
-            const qint64 sent = wall(t.sent.time);
-            const qint64 ended = t.outcome && t.outcome->time.isValid() ? wall(t.outcome->time) : sent;
-            const qint64 offset = wall(r.stamp) - (sent + ended) / 2;
+            const qint64 offset = wall(r.stamp) - midWall(t);
             if (std::llabs(offset) <= kMaxClockOffsetSeconds)
                 offsets.append(offset);
         }
@@ -256,9 +266,14 @@ Result Check::result() const
         const qint64 at = wall(r.stamp) - offset;
         if (at < from || at > to)
             continue;
-        // Another transaction of the same day holds this STAN: the record is
-        // that one's.
+        // Another transaction of the same day holds this STAN, or an
+        // approval of the same STAN and amount ran minutes from it: the
+        // record is that one's.
         if (!m_journal.withStanOnDay(m_doubt.sent.pos, r.stan, atWall(at).date(), m_doubt.id).isEmpty())
+            continue;
+        const QList<qint64> near = m_approvals.value({r.stan, r.cents});
+        if (std::any_of(near.begin(), near.end(),
+                        [&](qint64 mid) { return std::llabs(at - mid) <= kUnknownOffsetSlackSeconds; }))
             continue;
         result.candidates.append({r.terminal, r.stamp, r.stan, r.cents});
     }

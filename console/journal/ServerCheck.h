@@ -21,7 +21,8 @@
 //    listed. With a learned terminal, records of other terminals never count.
 //  - taken records: a record whose STAN the journal gives to another
 //    transaction of the same day (never of another day: STANs wrap) is that
-//    transaction's.
+//    transaction's; so is one whose STAN and amount are those of an approval
+//    of this till that ran within fifteen minutes of it (across midnight).
 //
 // Settled is exactly one candidate, on the learned terminal, that no other
 // transaction of this till could claim (another doubt, or one settled without
@@ -33,7 +34,9 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
+#include <QPair>
 
 #include <optional>
 
@@ -115,6 +118,9 @@ private:
     qint64 m_endWall = 0;
     QList<Period> m_asked;
     QList<Record> m_records;
+    // The till's approvals of those days by STAN and cents: the wall times
+    // (midway between request and approval) they ran at.
+    QHash<QPair<qint64, qint64>, QList<qint64>> m_approvals;
     std::optional<qint64> m_offset;
     QByteArray m_terminal;
 };

@@ -51,7 +51,8 @@ CREATE TABLE transactions (
 CREATE INDEX transactions_by_session ON transactions(pos, session, id);
 CREATE INDEX transactions_by_state ON transactions(state, pos, id);
 CREATE INDEX transactions_by_wall ON transactions(pos, wall);
-CREATE INDEX transactions_by_amount ON transactions(pos, cents, wall);
+CREATE INDEX transactions_claimants ON transactions(pos, cents, wall)
+  WHERE state IN ('open', 'doubt') OR (state = 'settled' AND stan IS NULL);
 CREATE INDEX transactions_by_stan ON transactions(stan, day) WHERE stan IS NOT NULL;
 CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT);
 )sql";
@@ -368,7 +369,9 @@ bool TransactionJournal::append(JournalEntry e, QString *errorText, bool onlyIfI
         }
         sqlite3_reset(st);
     }
-    if (onlyIfInDoubt && state != QLatin1String("doubt")) {
+    // An open row outside a session is a doubt whose unknown entry could not
+    // be written.
+    if (onlyIfInDoubt && state != QLatin1String("doubt") && state != QLatin1String("open")) {
         // Settled meanwhile (another console, an earlier answer): nothing to
         // write, and no failure of the journal.
         if (!m_bulk)
@@ -557,13 +560,21 @@ QList<JournalTransaction> TransactionJournal::recoverAfterRestart(QString *error
     sqlite3_stmt *st = m_db->statement(transactionQuery("WHERE t.state = 'open' ORDER BY t.id"));
     const QList<JournalTransaction> open = readTransactionRows(st);
     QList<JournalTransaction> closed;
+    QString failure;
     for (const JournalTransaction &t : open) {
         JournalEntry u = entry(QStringLiteral("unknown"), t.sent.session, t.sent.pos);
         u.why = QStringLiteral("restart");
-        append(u, errorText, false, t.id);
+        if (!append(u, errorText, false, t.id)) {
+            failure = m_lastErrorText;
+            closed.append(t);   // in doubt all the same; the row stays open
+            continue;
+        }
         if (std::optional<JournalTransaction> now = transaction(t.id))
             closed.append(*now);
     }
+    // One failed entry is a failure of the whole recovery, whatever came after.
+    if (!failure.isEmpty())
+        m_lastErrorText = failure;
     return closed;
 }
 
@@ -572,7 +583,7 @@ std::optional<JournalTransaction> TransactionJournal::unresolvedCharge() const
     if (!ensureOpen(nullptr))
         return std::nullopt;
     sqlite3_stmt *st = m_db->statement(
-        transactionQuery("WHERE t.state = 'doubt' AND t.charge = 1 ORDER BY t.id DESC LIMIT 1"));
+        transactionQuery("WHERE t.state IN ('open', 'doubt') AND t.charge = 1 ORDER BY t.id DESC LIMIT 1"));
     const QList<JournalTransaction> rows = readTransactionRows(st);
     return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
 }
@@ -620,6 +631,8 @@ QList<JournalTransaction> TransactionJournal::claimantsBetween(const QString &po
         "WHERE t.pos = ?1 AND t.cents = ?2 AND t.wall <= ?4 AND COALESCE(t.end_wall, t.wall) >= ?3"
         " AND t.id <> ?5 AND t.charge = 1"
         " AND (t.state IN ('open', 'doubt') OR (t.state = 'settled' AND t.stan IS NULL)) ORDER BY t.id"));
+    // transactions_claimants holds only the rows that could claim a record,
+    // so the scan below its (pos, cents) prefix is over doubts, not history.
     if (st) {
         bindText(st, 1, pos);
         sqlite3_bind_int64(st, 2, cents);

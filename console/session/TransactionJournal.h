@@ -110,9 +110,9 @@ public:
     // transaction becomes a doubt (unknown, why "conflict") whatever the
     // first outcome said.
     bool logConflict(const QString &session, const QString &pos, QString *errorText = nullptr);
-    // Settles a doubt: only while the transaction is still in doubt (false,
-    // and nothing written, once it is not: another console or an earlier
-    // answer settled it).
+    // Settles a doubt: only while the transaction is still in doubt or open
+    // (false, and nothing written, once it is not: another console or an
+    // earlier answer settled it).
     bool logResolved(const JournalTransaction &transaction, const QString &outcome,
                      std::optional<qint64> stan, QString *errorText = nullptr);
 
@@ -125,8 +125,9 @@ public:
     QList<JournalTransaction> recoverAfterRestart(QString *errorText = nullptr);
 
     // The newest payment, booking, tip or completion of the till whose
-    // outcome is unknown and not settled since: the one a new charge must
-    // ask about (whatever position number it went out under).
+    // outcome is unknown and not settled since (or still open outside a
+    // session: its unknown entry could not be written): the one a new charge
+    // must ask about, whatever position number it went out under.
     std::optional<JournalTransaction> unresolvedCharge() const;
 
     // Approvals of this position (approved, with their STAN) whose request

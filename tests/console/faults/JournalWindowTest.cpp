@@ -332,6 +332,25 @@ TEST_F(JournalWindow, CheckLearnsTheServersClockFromTheTillsOwnApproval)
     }
 }
 
+// A server clock 13 hours off puts the payment on another day of the
+// server's: the check asks for that day too, in a second session.
+TEST_F(JournalWindow, CheckAsksForTheServersOtherDayToo)
+{
+    const QTime now = QTime::currentTime();
+    if (now > QTime(23, 30) || now < QTime(0, 30))
+        GTEST_SKIP() << "near midnight the first request covers both days";
+    const qint64 offset = now.hour() >= 11 ? 13 * 3600 : -13 * 3600;
+    startSimulatorJson(connections({kApprovedPayment, kHungUpAfterApproving, kLedgerReport, kLedgerReport}));
+    sim->setClock([offset] { return QDateTime::currentDateTime().addSecs(offset); });
+    open();
+    approvedPayment();
+    paymentEndsInDoubt();
+    Form5 *w = checkTheDoubt();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitResult(w, u"Tehing õnnestus. Kviitungi number: 555"_qs)) << w->resultLabel()->text().toStdString();
+    EXPECT_EQ(clientCodes.count("0019"), 2) << "the server's other day was not asked for";
+}
+
 // The first doubt of a fresh till: nothing teaches the terminal or the
 // clock, so what the server holds is listed and the cashier picks.
 TEST_F(JournalWindow, WithoutAnApprovalToLearnFromTheCashierPicks)

@@ -168,6 +168,20 @@ TEST_F(ServerCheckTest, AnotherTerminalSharingAnApprovalsStanTeachesNothing)
     EXPECT_TRUE(r.terminal.isEmpty());
 }
 
+// The approval before ran across midnight: the server stamped it on the
+// next day, and it answered for the doubt right after it.
+TEST_F(ServerCheckTest, ApprovalAcrossMidnightKeepsItsRecord)
+{
+    clock.setNow(QDateTime(QDate(2026, 12, 8), QTime(23, 40, 0)));
+    const QDateTime earlier = approved(5.00, 90, 30);
+    clock.setNow(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 55)));
+    const QDateTime a = approved(10.00, 100, 30);
+    ASSERT_EQ(a.date(), QDate(2026, 12, 9)) << "the server stamps it after midnight";
+    inDoubt(10.00, 30);
+    const ServerCheck::Result r = check({{"T1", earlier, 90, 5.00}, {"T1", a, 100, 10.00}});
+    EXPECT_EQ(r.kind, ServerCheck::Result::NoneFound) << "the approval before was taken for the doubt";
+}
+
 TEST_F(ServerCheckTest, SameDaysApprovalKeepsItsStan)
 {
     const QDateTime a = approved(12.50, 100, 0);
