@@ -46,7 +46,7 @@ DoubtCheck::Start DoubtCheck::start(const JournalTransaction &transaction)
         m_view->showCheckRunning();
     if (!m_session.PrepareCheck(m_asking.from, m_asking.to)) {
         m_awaiting = false;
-        failed(QString());
+        failed();
         return Start::Busy;
     }
     return Start::Started;
@@ -66,7 +66,7 @@ void DoubtCheck::onAnswer(const VaroManager &answer)
     if (!records) {
         m_session.LogEvent(QStringLiteral("Check answer rejected: not whole"));
         m_session.ReturnToIdle();
-        failed(QString());
+        failed();
         return;
     }
     const std::optional<ServerCheck::Period> again = m_check->addAnswer(m_asking, *records);
@@ -84,7 +84,7 @@ void DoubtCheck::onAnswer(const VaroManager &answer)
                 return;
             if (!m_session.PrepareCheck(m_asking.from, m_asking.to)) {
                 m_awaiting = false;
-                failed(QString());
+                failed();
             }
         });
         return;
@@ -100,10 +100,10 @@ void DoubtCheck::onSessionEnded()
     if (!m_awaiting || m_followUp)
         return;
     m_awaiting = false;
-    failed(QString());
+    failed();
 }
 
-void DoubtCheck::failed(const QString &)
+void DoubtCheck::failed()
 {
     m_check.reset();
     m_candidates.clear();

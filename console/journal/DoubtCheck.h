@@ -75,7 +75,7 @@ public:
 
 private:
     void finish(const ServerCheck::Result &result);
-    void failed(const QString &why);
+    void failed();
 
     PaymentSession &m_session;
     const Clock &m_clock;

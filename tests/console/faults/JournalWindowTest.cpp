@@ -428,8 +428,11 @@ TEST_F(JournalWindow, EarlierDoubtOfTheSameAmountKeepsTheCheckFromSettling)
     paymentEndsInDoubt();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // The doubt left its amount in the field: the cashier types it anew.
+    text("Text2")->clear();
     swipePayment();
-    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }))
+        << "amount " << text("Text2")->text().toStdString() << "; " << messageTexts().join(u" | ").toStdString();
     topBox()->button(1)->click();
     ASSERT_TRUE(waitIdle());
     ASSERT_TRUE(waitFor([&] { return messageTexts().size() == 2; }));
@@ -459,8 +462,11 @@ TEST_F(JournalWindow, CandidatesOfAnOlderDoubtAreGoneOnceANewerOneComes)
 
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // The doubt left its amount in the field: the cashier types it anew.
+    text("Text2")->clear();
     swipePayment();
-    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }))
+        << "amount " << text("Text2")->text().toStdString() << "; " << messageTexts().join(u" | ").toStdString();
     topBox()->button(1)->click();
     ASSERT_TRUE(waitIdle());
     ASSERT_TRUE(waitFor([&] { return messageTexts().size() == 2; }));
