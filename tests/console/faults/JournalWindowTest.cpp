@@ -112,6 +112,22 @@ protected:
         EXPECT_EQ(messageTexts(), (QStringList{kSocketClosed, kUnknown}));
         closeMessages();
     }
+    // The cashier answers "Jah" to the question and charges again; the
+    // connection breaks once more.
+    void chargeAgainPastTheQuestion()
+    {
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        // The doubt left its amount in the field: the cashier types it anew.
+        text("Text2")->clear();
+        swipePayment();
+        ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }))
+            << "amount " << text("Text2")->text().toStdString() << "; " << messageTexts().join(u" | ").toStdString();
+        topBox()->button(1)->click();
+        ASSERT_TRUE(waitIdle());
+        ASSERT_TRUE(waitFor([&] { return messageTexts().size() == 2; }));
+        closeMessages();
+    }
     void approvedPayment()
     {
         swipePayment();
@@ -426,17 +442,7 @@ TEST_F(JournalWindow, EarlierDoubtOfTheSameAmountKeepsTheCheckFromSettling)
     open();
     approvedPayment();
     paymentEndsInDoubt();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    // The doubt left its amount in the field: the cashier types it anew.
-    text("Text2")->clear();
-    swipePayment();
-    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }))
-        << "amount " << text("Text2")->text().toStdString() << "; " << messageTexts().join(u" | ").toStdString();
-    topBox()->button(1)->click();
-    ASSERT_TRUE(waitIdle());
-    ASSERT_TRUE(waitFor([&] { return messageTexts().size() == 2; }));
-    closeMessages();
+    ASSERT_NO_FATAL_FAILURE(chargeAgainPastTheQuestion());
 
     Form5 *w = openLastTransaction();
     ASSERT_TRUE(w);
@@ -460,17 +466,7 @@ TEST_F(JournalWindow, CandidatesOfAnOlderDoubtAreGoneOnceANewerOneComes)
     ASSERT_EQ(w->matchList()->topLevelItemCount(), 1);
     w->hide();
 
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    // The doubt left its amount in the field: the cashier types it anew.
-    text("Text2")->clear();
-    swipePayment();
-    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }))
-        << "amount " << text("Text2")->text().toStdString() << "; " << messageTexts().join(u" | ").toStdString();
-    topBox()->button(1)->click();
-    ASSERT_TRUE(waitIdle());
-    ASSERT_TRUE(waitFor([&] { return messageTexts().size() == 2; }));
-    closeMessages();
+    ASSERT_NO_FATAL_FAILURE(chargeAgainPastTheQuestion());
 
     w = openLastTransaction();
     EXPECT_FALSE(w->matchList()->isVisible());
