@@ -135,10 +135,9 @@ public:
     // the cashier is told so (doubtToTell) behind the session's failure box.
     std::function<void()> requestLeaving;
     bool journalOpen = false;
-    // The session's transaction request was journaled, and the outcome it
-    // had first ('a'pproved, 'd'eclined; 0 none yet): a second outcome that
-    // contradicts it makes the transaction a doubt.
-    bool journaled = false;
+    // The outcome the session's journaled request had first ('a'pproved,
+    // 'd'eclined; 0 none yet, or no request journaled): a second outcome
+    // that contradicts it makes the transaction a doubt.
     char firstOutcome = 0;
     QString endWhy;
     bool doubtToTell = false;
@@ -235,6 +234,9 @@ public:
     void OnApproved(const VaroManager &message);
 
     void logEvent(const QByteArray &text) { log.logEvent(text); }
+    // The log lines of an approval and a decline, first or contradicting.
+    void logApproval(qint32 stan) { logEvent("ApproveMessage: STAN=" + QByteArray::number(stan)); }
+    void logDecline(const QByteArray &reason, const QByteArray &text);
 };
 
 namespace {
@@ -339,7 +341,6 @@ void PaymentSession::BeginSession()
     ReceiveBuffer.clear();
     d->heldAbort.clear();
     d->journalOpen = false;
-    d->journaled = false;
     d->firstOutcome = 0;
     d->endWhy.clear();
     d->doubtToTell = false;
@@ -888,24 +889,27 @@ void PaymentSession::Private::onSecondOutcome(const VaroManager &message, const 
     // special command's: the first stands.
     const bool contradicts = (firstOutcome == 'a' && isDecline(code))
                           || (firstOutcome == 'd' && code == VaroMsg::kApproved);
-    if (!journaled || !contradicts) {
+    if (!contradicts) {
         logEvent(kLateOutcomeIgnored + code);
         return;
     }
     // Contradicting outcomes: nobody can say whether the customer was
     // charged. Never printed, never dropped silently: the log keeps the
     // line, the journal the doubt, and the cashier is told.
-    if (code == VaroMsg::kApproved) {
-        logEvent("ApproveMessage: STAN=" + QByteArray::number(DecodeInt32(field(message, VaroMsg::kFieldNumber))));
-    } else {
-        logEvent("Transaction Declined: " + logged(field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason))
-                 + " - " + logged(field(message, VaroMsg::kFieldText)));
-    }
+    if (code == VaroMsg::kApproved)
+        logApproval(DecodeInt32(field(message, VaroMsg::kFieldNumber)));
+    else
+        logDecline(field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason), field(message, VaroMsg::kFieldText));
     logEvent(kConflictingOutcome + code);
     firstOutcome = 'c';
     journalWritten(journal.logConflict(q.journalSession(), settings.fPOSID));
     q.finalStatusText.clear();
     host.OpenBox(0, PaymentSession::kOutcomeUnknownText, PaymentSession::kOutcomeUnknownStyle);
+}
+
+void PaymentSession::Private::logDecline(const QByteArray &reason, const QByteArray &text)
+{
+    logEvent("Transaction Declined: " + logged(reason) + " - " + logged(text));
 }
 
 void PaymentSession::Private::OnReleaseBoxes()
@@ -918,7 +922,7 @@ void PaymentSession::Private::OnDeclined(const VaroManager &message)
 {
     const QByteArray text = field(message, VaroMsg::kFieldText);
     const QByteArray reason = field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason);
-    logEvent("Transaction Declined: " + logged(reason) + " - " + logged(text));
+    logDecline(reason, text);
     if (journalOpen) {
         journalOpen = false;
         firstOutcome = 'd';
@@ -963,7 +967,7 @@ void PaymentSession::Private::OnApproved(const VaroManager &message)
 {
     timer->stop();
     const qint32 stan = DecodeInt32(field(message, VaroMsg::kFieldNumber));
-    logEvent("ApproveMessage: STAN=" + QByteArray::number(stan));
+    logApproval(stan);
     if (journalOpen) {
         journalOpen = false;
         firstOutcome = 'a';
@@ -984,7 +988,6 @@ void PaymentSession::Private::journalSent(const QString &op, std::optional<doubl
 {
     journalWritten(journal.logSent(q.journalSession(), settings.fPOSID, op, amount, receipt));
     journalOpen = true;
-    journaled = true;
 }
 
 void PaymentSession::Private::journalWritten(bool ok)

@@ -19,6 +19,7 @@ struct Source {
     QString member;    // name inside the folder
     QString path;      // file to read; empty for generated text
     QByteArray text;   // generated text
+    QByteArray origin; // where generated text comes from, for the manifest
 };
 
 } // namespace
@@ -62,9 +63,12 @@ SupportBundleResult WriteSupportBundle(const QString &archivePath, const Support
         {QStringLiteral("HKEY_LOCAL_MACHINE.reg"), RegistryStore(input.registryDir).hiveFilePath(HKEY_LOCAL_MACHINE),
          {}},
         {QStringLiteral("version.txt"), QString(), input.versionText.toUtf8()},
-        {QStringLiteral("journal.jsonl"), QString(), journalText},
         {QStringLiteral("check.txt"), QString(), input.checkText.toUtf8()},
     };
+    if (journalNote.isEmpty()) {
+        sources.append({QStringLiteral("journal.jsonl"), QString(), journalText,
+                        "(the last " + QByteArray::number(kJournalDays) + " days) from " + journalPath.toUtf8()});
+    }
 
     QSaveFile file(archivePath);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -77,8 +81,6 @@ SupportBundleResult WriteSupportBundle(const QString &archivePath, const Support
     manifest += journalNote;
 
     for (const Source &source : sources) {
-        if (source.member == QLatin1String("journal.jsonl") && !journalNote.isEmpty())
-            continue;
         QByteArray data = source.text;
         QDateTime modified = now;
         if (!source.path.isEmpty()) {
@@ -108,8 +110,8 @@ SupportBundleResult WriteSupportBundle(const QString &archivePath, const Support
         manifest += source.member.toUtf8() + ": " + QByteArray::number(data.size()) + " bytes";
         if (!source.path.isEmpty())
             manifest += " from " + source.path.toUtf8();
-        else if (source.member == QLatin1String("journal.jsonl"))
-            manifest += " (the last " + QByteArray::number(kJournalDays) + " days) from " + journalPath.toUtf8();
+        else if (!source.origin.isEmpty())
+            manifest += ' ' + source.origin;
         manifest += ", " + QByteArray::number(removed.cardNumbers) + " card numbers and "
                     + QByteArray::number(removed.tracks) + " tracks removed\n";
     }
