@@ -8,7 +8,7 @@
 // touched, so a technician can provision and check a till over ssh without
 // a display.
 #include "common/AppPaths.h"
-#include "common/ConfigCommand.h"
+#include "tech/ConfigCommand.h"
 #include "tech/TechCommand.h"
 #include "window/Form1.h"
 

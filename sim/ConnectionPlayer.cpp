@@ -5,6 +5,7 @@
 #include "SimLog.h"
 #include "SimProtocol.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 
 #include "VaroFrameFormat.h"

@@ -2,6 +2,7 @@
 
 #include "SimProtocol.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 
 #include "VaroManager.h"

@@ -4,6 +4,7 @@
 // which is the worst case for grouping. The host lets the Qt event loop run
 // where the report lets events run and records the longest gap between two
 // runs (from the start of DecodeReport to its end), reported as max_gap_ms.
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "reports/ReportDecoder.h"
 #include "reports/ReportDocument.h"
@@ -80,8 +81,7 @@ public:
     {
         return QStringLiteral("Periood: 10.04.2026 00:00:00 - 27.04.2026 23:59:59");
     }
-    void closeConnection() override {}
-    void setCancelLocked(bool) override {}
+    void closeForReport() override {}
     void setStatusLine(const QString &text) override { m_status = text; }
     void processEvents() override
     {

@@ -69,13 +69,6 @@ bool IsNumericText(QStringView text);
 // ParseBoundedLong(t, INT32_MIN, INT32_MAX, 8145).
 qint32 ParseBoundedLong(QStringView text, qint32 min, qint32 max, qint32 def);
 
-// Little-endian raw bytes of Varo number fields. The decoders give 0 unless
-// the input has exactly 4 (Int32) or 8 (Double) bytes.
-QByteArray EncodeInt32(qint32 value);
-qint32 DecodeInt32(QByteArrayView bytes);
-QByteArray EncodeDouble(double value);
-double DecodeDouble(QByteArrayView bytes);
-
 // Every character of `text` equal to source[i] becomes target[i] (where
 // target has an i-th character; otherwise it stays). Matching is done on the
 // input, so a replacement is never translated again:

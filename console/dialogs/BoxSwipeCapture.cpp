@@ -1,6 +1,6 @@
 #include "dialogs/BoxSwipeCapture.h"
 
-#include "window/Timing.h"
+#include "common/Timing.h"
 
 BoxSwipeCapture::BoxSwipeCapture(Timing &timing, QObject *parent)
     : QObject(parent), m_timing(timing), m_timer1(timing.createTimer(this))

@@ -5,8 +5,8 @@
 #include "dialogs/BoxSwipeCapture.h"
 #include "dialogs/PromptAnswers.h"
 #include "dialogs/PromptStyle.h"
-#include "window/KeyPreview.h"
-#include "window/TrackLineEdit.h"
+#include "widgets/KeyPreview.h"
+#include "widgets/TrackLineEdit.h"
 
 #include <QAccessible>
 #include <QCloseEvent>

@@ -14,7 +14,7 @@
 #pragma once
 
 #include "dialogs/BoxStack.h"
-#include "window/TrackLineEdit.h"
+#include "widgets/TrackLineEdit.h"
 
 #include <QDialog>
 #include <QString>

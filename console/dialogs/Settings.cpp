@@ -1,9 +1,7 @@
 #include "dialogs/Settings.h"
 
-#include "dialogs/DialogSwipeGuard.h"
 #include "dialogs/SettingsSave.h"
-#include "window/Timing.h"
-#include "window/SelectingLineEdit.h"
+#include "widgets/SelectingLineEdit.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,8 +24,7 @@ QLabel *label(const QString &text, QWidget *parent, int x, int y, int width = 60
 } // namespace
 
 Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
-                   std::function<QStringList()> printers, std::function<void()> applyProgramMode,
-                   Timing *timing)
+                   std::function<QStringList()> printers, std::function<void()> applyProgramMode)
     : QDialog(nullptr,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                   | Qt::MSWindowsFixedSizeDialogHint),
@@ -106,7 +103,6 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
     m_cancel->setAutoDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &Settings::onCancel);
 
-    new DialogSwipeGuard(this, timing ? *timing : Timing::system(), {Text2, Text3, Text4, Combo1->lineEdit()});
 
     setTabOrder(Text2, Text3);
     setTabOrder(Text3, Text4);
@@ -124,6 +120,11 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
         if (QWindow *mainHandle = m_mainWindow->windowHandle())
             windowHandle()->setTransientParent(mainHandle);
     }
+}
+
+QList<QLineEdit *> Settings::textFields() const
+{
+    return {Text2, Text3, Text4, Combo1->lineEdit()};
 }
 
 void Settings::ShowData()

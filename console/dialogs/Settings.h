@@ -18,8 +18,8 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QLineEdit;
 class SelectingLineEdit;
-class Timing;
 
 class Settings : public QDialog {
     Q_OBJECT
@@ -28,10 +28,12 @@ public:
     // main window is enabled again when the dialog is done, and the dialog is
     // kept above it. `printers` lists the installed printers' device names
     // in the print system's order; `applyProgramMode` is the main window's.
-    // `timing` (the main window's, which must outlive the dialog; nullptr
-    // for the system's) times keys to tell a card swipe from typing.
     Settings(ConsoleSettings &settings, QWidget *mainWindow, std::function<QStringList()> printers,
-             std::function<void()> applyProgramMode, Timing *timing = nullptr);
+             std::function<void()> applyProgramMode);
+
+    // The dialog's text fields, for the window's swipe guard: a card swiped
+    // into the dialog by mistake must leave nothing in them.
+    QList<QLineEdit *> textFields() const;
 
     // Fills every control from the settings variables and shows the dialog.
     void ShowData();

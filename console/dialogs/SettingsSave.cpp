@@ -1,7 +1,7 @@
 #include "dialogs/SettingsSave.h"
 
 #include "common/Config.h"
-#include "window/AmountRules.h"
+#include "common/LocaleNumber.h"
 
 #include <cmath>
 

@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "journal/JournalTexts.h"
+#include "reports/ReportRequest.h"
 #include "session/PaymentSession.h"
 
 #include <QTimer>
@@ -44,7 +45,7 @@ DoubtCheck::Start DoubtCheck::start(const JournalTransaction &transaction)
     m_awaiting = true;
     if (m_view)
         m_view->showCheckRunning();
-    if (!m_session.PrepareCheck(m_asking.from, m_asking.to)) {
+    if (!ReportRequest::everyRecord(m_asking.from, m_asking.to).startOn(m_session, true)) {
         m_awaiting = false;
         failed();
         return Start::Busy;
@@ -82,7 +83,7 @@ void DoubtCheck::onAnswer(const VaroManager &answer)
             m_followUp = false;
             if (!m_awaiting)
                 return;
-            if (!m_session.PrepareCheck(m_asking.from, m_asking.to)) {
+            if (!ReportRequest::everyRecord(m_asking.from, m_asking.to).startOn(m_session, true)) {
                 m_awaiting = false;
                 failed();
             }

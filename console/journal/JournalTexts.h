@@ -2,6 +2,7 @@
 // the texts the console shows around transactions in doubt.
 #pragma once
 
+#include "common/BoxStyle.h"
 #include "session/TransactionJournal.h"
 
 #include <QString>
@@ -45,14 +46,14 @@ inline QString noTransactions() { return QStringLiteral("Tehinguid pole veel teh
 
 // A second console on the same till's store.
 inline QString alreadyRunning() { return QStringLiteral("Tellar töötab selles kassas juba."); }
-inline constexpr qint32 kAlreadyRunningStyle = 16;   // error icon, "OK"
+inline constexpr qint32 kAlreadyRunningStyle = BoxStyle::ErrorOk;
 // The last run ended without closing, and the till's last transaction was approved.
 inline QString crashAfterApproval(qint64 stan)
 {
     return QStringLiteral("Programm lõpetas eelmisel korral ootamatult töö. Viimane tehing õnnestus. Kviitungi number: ")
          + QString::number(stan);
 }
-inline constexpr qint32 kCrashNoticeStyle = 64;      // information icon, "OK
+inline constexpr qint32 kCrashNoticeStyle = BoxStyle::InformationOk;
 
 // "payment" -> "Kaardimakse", as the tabs name them.
 QString operationName(const QString &op);

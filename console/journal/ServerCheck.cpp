@@ -1,5 +1,6 @@
 #include "journal/ServerCheck.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "reports/ReportDecoder.h"
 

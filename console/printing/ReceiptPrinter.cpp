@@ -1,4 +1,5 @@
 #include "printing/ReceiptPrinter.h"
+#include "common/BoxStyle.h"
 
 #include "printing/PlatformPrinter.h"
 #include "printing/Spooler.h"
@@ -15,8 +16,8 @@ namespace {
 
 // Prompt kind and style of the console's own errors: a plain message with
 // the error icon and "OK".
-constexpr int MessageKind = 0;
-constexpr int ErrorStyle = 16;
+constexpr int MessageKind = BoxKind::Message;
+constexpr int ErrorStyle = BoxStyle::ErrorOk;
 
 const QString &receiptFontName()
 {

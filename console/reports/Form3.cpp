@@ -105,7 +105,7 @@ void Form3::Command1_Click()
     // Refused while another session runs: the cashier is told, and the
     // dialog stays open with the choice to try again.
     if (m_requester.PrepareReport(from, to, group, onlyApproved) == ReportRequester::Outcome::SessionRunning) {
-        m_requester.OpenBox(0, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
+        m_requester.OpenBox(BoxKind::Message, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
         return;
     }
     hide();

@@ -1,7 +1,9 @@
 #include "reports/ReportDecoder.h"
+#include "common/BoxStyle.h"
 
 #include "common/Clock.h"
 #include "common/CodePage.h"
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "reports/EventPacer.h"
 #include "reports/ReportHost.h"
@@ -16,8 +18,8 @@ namespace C = ReportColumn;
 
 namespace {
 
-constexpr qint32 kMessageKind = 0;
-constexpr qint32 kErrorStyle = 16;
+constexpr qint32 kMessageKind = BoxKind::Message;
+constexpr qint32 kErrorStyle = BoxStyle::ErrorOk;
 // 2^53 cents: the first amount whose cents a double cannot count one by one.
 constexpr double kLargestAmount = 9007199254740992.0 / 100;
 
@@ -135,8 +137,7 @@ void DecodeReport(const VaroManager &answer, ReportHost &host, const ReportDocum
     const Clock &clock = options.clock ? *options.clock : Clock::system();
     EventPacer pacer([&host] { host.processEvents(); }, clock, options.eventIntervalMs);
 
-    host.closeConnection();
-    host.setCancelLocked(true);
+    host.closeForReport();
     pacer.pump();
     host.setStatusLine(ReportText::kDecoding);
     pacer.pump();

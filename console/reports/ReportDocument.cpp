@@ -1,4 +1,5 @@
 #include "reports/ReportDocument.h"
+#include "common/BoxStyle.h"
 
 #include "common/AppPaths.h"
 #include "common/Clock.h"
@@ -25,8 +26,8 @@ namespace C = ReportColumn;
 
 namespace {
 
-constexpr qint32 kMessageKind = 0;
-constexpr qint32 kErrorStyle = 16;   // error icon, "OK"
+constexpr qint32 kMessageKind = BoxKind::Message;
+constexpr qint32 kErrorStyle = BoxStyle::ErrorOk;
 constexpr int kLastPrintedColumn = C::kSent;
 
 // Font size and faces in one step. The flags that go off are written before

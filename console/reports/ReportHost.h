@@ -22,11 +22,10 @@ public:
     virtual qint16 reportGroupColumn() const = 0;   // 0, 1, 2, 5, 6 or 11
     virtual QString reportPeriodText() const = 0;
 
-    // Closes Winsock1 and stops Timer1: nothing more is awaited from the
-    // server once the answer is in hand.
-    virtual void closeConnection() = 0;
-    // CancelLocked: the cancel button sends nothing while it is set.
-    virtual void setCancelLocked(bool locked) = 0;
+    // The answer is in hand: nothing more is awaited from the server (the
+    // connection closes and the time-out stops), and the cancel button sends
+    // nothing from now on (PaymentSession::closeForReport).
+    virtual void closeForReport() = 0;
 
     // Text10, the status line.
     virtual void setStatusLine(const QString &text) = 0;

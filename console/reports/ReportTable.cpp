@@ -1,5 +1,6 @@
 #include "reports/ReportTable.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 
 ReportTable::ReportTable(qint32 lastRow)

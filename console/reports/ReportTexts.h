@@ -2,6 +2,7 @@
 // labels. They are shown or drawn as they stand here.
 #pragma once
 
+#include "common/BoxStyle.h"
 #include <QString>
 
 namespace ReportText {
@@ -21,7 +22,7 @@ inline const QString kShowFailed = QStringLiteral("Aruande kuvamine ebaõnnestus
 // A report or special command asked for while another session runs (kind 0,
 // style 48: warning icon, "OK"); the dialog stays open.
 inline const QString kPreviousRunning = QStringLiteral("Eelmine toiming on veel pooleli.");
-inline constexpr qint32 kPreviousRunningStyle = 48;
+inline constexpr qint32 kPreviousRunningStyle = BoxStyle::WarningOk;
 
 // Document.
 inline const QString kTitle = QStringLiteral("Maksetehingute aruanne");

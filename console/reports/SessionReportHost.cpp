@@ -4,27 +4,15 @@
 #include "session/PaymentSession.h"
 #include "session/SessionHost.h"
 
-#include <QTcpSocket>
-#include <QTimer>
-
-SessionReportHost::SessionReportHost(PaymentSession &session, SessionHost &window)
-    : m_session(session), m_window(window)
+SessionReportHost::SessionReportHost(PaymentSession &session, SessionHost &window, const ReportRequest &request)
+    : m_session(session), m_window(window), m_request(request)
 {
 }
 
-bool SessionReportHost::reportOnlyApproved() const { return m_session.ReportOnlyApproved != 0; }
-qint16 SessionReportHost::reportGroupColumn() const { return m_session.ReportGroup; }
-QString SessionReportHost::reportPeriodText() const { return m_session.ReportPeriodText; }
-
-void SessionReportHost::closeConnection()
-{
-    // The session sees the socket close coming (aboutToClose) and takes it
-    // for the console's own close, not for the server going away.
-    m_session.Winsock1()->abort();
-    m_session.Timer1()->stop();
-}
-
-void SessionReportHost::setCancelLocked(bool locked) { m_session.CancelLocked = locked; }
+bool SessionReportHost::reportOnlyApproved() const { return m_request.onlyApproved; }
+qint16 SessionReportHost::reportGroupColumn() const { return m_request.groupColumn; }
+QString SessionReportHost::reportPeriodText() const { return m_request.periodText(); }
+void SessionReportHost::closeForReport() { m_session.closeForReport(); }
 void SessionReportHost::setStatusLine(const QString &text) { m_window.setStatusLine(text); }
 void SessionReportHost::processEvents() { m_window.processEvents(); }
 void SessionReportHost::LogEvent(const QString &text) { m_session.LogEvent(text); }
@@ -34,8 +22,8 @@ void SessionReportHost::openDocument(const QString &path, OpenFailed failed)
     // The window owns the session, so while the session lives both do.
     PaymentSession *session = &m_session;
     SessionHost *window = &m_window;
-    const auto later = [session, window, failed] {
-        SessionReportHost host(*session, *window);
+    const auto later = [session, window, request = m_request, failed] {
+        SessionReportHost host(*session, *window, request);
         failed(host);
     };
     if (!OpenDocument(path, session, later))

@@ -1,27 +1,27 @@
 // SessionReportHost: the ReportHost of the running console, made of the main
-// window's PaymentSession and its SessionHost side. Form1 implements
-// SessionHost::DecodeReport with
+// window's PaymentSession, its SessionHost side and the report request the
+// session asked for. Form1 implements SessionHost::DecodeReport with
 //
-//     SessionReportHost host(m_session, *this);
+//     SessionReportHost host(m_session, *this, m_reportRequest);
 //     DecodeReport(message, host);
 //
-// Both objects must outlive the call.
+// The three must outlive the call.
 #pragma once
 
 #include "reports/ReportHost.h"
+#include "reports/ReportRequest.h"
 
 class PaymentSession;
 class SessionHost;
 
 class SessionReportHost final : public ReportHost {
 public:
-    SessionReportHost(PaymentSession &session, SessionHost &window);
+    SessionReportHost(PaymentSession &session, SessionHost &window, const ReportRequest &request);
 
     bool reportOnlyApproved() const override;
     qint16 reportGroupColumn() const override;
     QString reportPeriodText() const override;
-    void closeConnection() override;
-    void setCancelLocked(bool locked) override;
+    void closeForReport() override;
     void setStatusLine(const QString &text) override;
     void processEvents() override;
     void LogEvent(const QString &text) override;
@@ -36,4 +36,6 @@ public:
 private:
     PaymentSession &m_session;
     SessionHost &m_window;
+    // A copy: a failure the opener reports later outlives the window's.
+    ReportRequest m_request;
 };

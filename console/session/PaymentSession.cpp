@@ -1,56 +1,31 @@
 #include "session/PaymentSession.h"
 
+#include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "common/Config.h"
-#include "common/ErrorLog.h"
 #include "common/Helpers.h"
+#include "session/FrameReader.h"
 #include "session/SessionHost.h"
+#include "session/SessionJournal.h"
 #include "session/SessionRequests.h"
+#include "session/SessionTexts.h"
 #include "session/TransactionJournal.h"
 #include "session/TransactionLog.h"
+#include "session/TransactionRequest.h"
 #include "session/VaroMessages.h"
-#include "window/AmountRules.h"
 
-#include <VaroFrameFormat.h>
 #include <VaroManager.h>
-
-#include <QtEndian>
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <cstring>
 #include <functional>
-#include <string>
 
 namespace {
 
-// Message-box style of the console's own errors: error icon, "OK".
-constexpr qint32 kErrorStyle = 16;
-
-const QString kTimeoutText = QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)");
-const QString kSocketClosedText = QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)");
-const QString kWriteOnClosedText =
-    QStringLiteral("Ühendus maksesüsteemiga katkes. (Attempt to write on closed socket)");
-const QString kConnectFailedPrefix = QStringLiteral("Ei saa ühendust maksesüsteemiga. (");
-const QString kConnectionLostPrefix = QStringLiteral("Ühendus maksesüsteemiga katkes. (");
-const QString kApprovedPrefix = QStringLiteral("Toiming on teostatud. Kviitungi number: ");
-const QString kPosCommandTaken = QStringLiteral("Toiming täitmiseks võetud.");
-// Logged for a report answer that comes when no report was asked for.
-constexpr char kReportDataIgnored[] = "Report data ignored: no report was requested.";
-constexpr char kLateOutcomeIgnored[] = "Outcome ignored: the session has its outcome already. Code=";
-// Logged for a second outcome that says the opposite of the first.
-constexpr char kConflictingOutcome[] = "Conflicting outcome: the transaction is in doubt. Code=";
-constexpr char kCommandResponseIgnored[] = "Command response ignored: no special command was sent.";
-constexpr char kKeepAliveWhileClosing[] = "KeepAlive. (closing: the time-out stands)";
-
-bool isDecline(QByteArrayView code)
-{
-    return code == VaroMsg::kDeclined || code == VaroMsg::kDeclinedOther;
-}
+using namespace SessionText;
 
 bool isOutcome(QByteArrayView code)
 {
@@ -58,32 +33,16 @@ bool isOutcome(QByteArrayView code)
            || code == VaroMsg::kPosCommandResponse;
 }
 
-QByteArray toBytes(const std::string &s)
+QByteArray field(const VaroManager &message, qint16 id, QByteArrayView absent = {})
 {
-    return QByteArray(s.data(), qsizetype(s.size()));
+    return Bytes::field(message, id, absent);
 }
 
-std::string toStd(QByteArrayView b)
+// Server text inside a log entry is written escaped, so no text the server
+// sends can end an entry or forge one.
+QByteArray logged(QByteArrayView serverText)
 {
-    return std::string(b.data(), std::size_t(b.size()));
-}
-
-QByteArray field(const VaroManager &message, qint16 id, QByteArrayView def = {})
-{
-    return toBytes(message.GetFieldData(id, toStd(def)));
-}
-
-// The report dialog's list position to the report column it groups by.
-qint16 groupCodeOfListPosition(qint16 position)
-{
-    switch (position) {
-    case 1: return 1;    // terminal
-    case 2: return 2;    // date
-    case 3: return 5;    // card
-    case 4: return 6;    // response code
-    case 5: return 11;   // sent / not sent
-    default: return 0;   // none
-    }
+    return TransactionLog::escapeServerText(serverText);
 }
 
 } // namespace
@@ -94,7 +53,8 @@ public:
             const QString &journalPath)
         : q(q), host(host), settings(settings), log(logPath),
           journal(journalPath.isEmpty() ? QFileInfo(logPath).dir().filePath(QStringLiteral("journal.sqlite"))
-                                        : journalPath)
+                                        : journalPath),
+          bookkeeping(journal, host), reader(q.ReceiveBuffer)
     {
     }
 
@@ -103,6 +63,8 @@ public:
     const ConsoleSettings &settings;
     TransactionLog log;
     TransactionJournal journal;
+    SessionJournal bookkeeping;
+    FrameReader reader;
     Timeouts timeouts;
     qsizetype receiveLimit = kDefaultReceiveLimit;
     QTcpSocket *socket = nullptr;
@@ -127,41 +89,19 @@ public:
     // pressed meanwhile, sent right behind the request.
     bool buildingRequest = false;
     QByteArray heldAbort;
-
-    // The journal's side of the session. A transaction request is journaled
-    // as sent the moment it goes to a connected socket (requestLeaving runs
-    // there), and stays open until its approval or decline; a session that
-    // ends with it still open ends in doubt, for the reason in endWhy, and
-    // the cashier is told so (doubtToTell) behind the session's failure box.
+    // Runs when the session's transaction request goes to a connected
+    // socket: the journal's "sent".
     std::function<void()> requestLeaving;
-    bool journalOpen = false;
-    // The outcome the session's journaled request had first ('a'pproved,
-    // 'd'eclined; 0 none yet, or no request journaled): a second outcome
-    // that contradicts it makes the transaction a doubt.
-    char firstOutcome = 0;
-    QString endWhy;
-    bool doubtToTell = false;
-    bool journalFailureReported = false;
 
-    void storeReportRequest(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved)
-    {
-        q.ReportFromStamp = FormatDateYYMMDD(from).toLatin1() + "000000";
-        q.ReportToStamp = FormatDateYYMMDD(to).toLatin1() + "235959";
-        q.ReportOnlyApproved = onlyApproved != 0 ? 1 : 0;
-        q.ReportGroup = groupCodeOfListPosition(group);
-        q.ReportPending = true;
-    }
+    // The stored report request: the period as the "0019" carries it.
+    QByteArray reportFrom;   // YYMMDD + "000000"
+    QByteArray reportTo;     // YYMMDD + "235959"
 
-    void journalSent(const QString &op, std::optional<double> amount, std::optional<qint64> receipt);
-    void journalWritten(bool ok);
-    void journalUnknownIfOpen();
-    void tellDoubt();
     // Ends the session for a failure: what the journal records as the reason
     // when the request had gone out.
     void endFor(const QString &why)
     {
-        if (endWhy.isEmpty())
-            endWhy = why;
+        bookkeeping.endFor(why);
         q.ReturnToIdle();
     }
 
@@ -178,8 +118,13 @@ public:
     // that says so goes on top of it.
     void showError(const QString &text)
     {
-        host.OpenBox(0, text, kErrorStyle);
+        host.OpenBox(BoxKind::Message, text, kFailureStyle);
         tellDoubt();
+    }
+    void tellDoubt()
+    {
+        if (bookkeeping.takeDoubtToTell())
+            host.OpenBox(BoxKind::Message, kOutcomeUnknown, kOutcomeUnknownStyle);
     }
     void restartTimer(int intervalMs)
     {
@@ -212,17 +157,13 @@ public:
     void endAsClosedByServer();
 
     // Requests.
-    void sendCardPayment(bool booking);
-    void sendCancellation();
-    void sendTip();
-    void sendBookingCompletion();
+    void sendTransaction(const TransactionRequest &request);
     void sendReportRequest();
     void sendPosCommand();
 
     // Incoming messages.
     void ProcessReceived();
-    bool dropToStartByte();
-    qint16 takeFrame(VaroManager &message);
+    void dispatch(const VaroManager &message);
     void OnStatusText(const QByteArray &text);
     void OnKeepAlive();
     void onSecondOutcome(const VaroManager &message, const QByteArray &code);
@@ -236,19 +177,11 @@ public:
     void logEvent(const QByteArray &text) { log.logEvent(text); }
     // The log lines of an approval and a decline, first or contradicting.
     void logApproval(qint32 stan) { logEvent("ApproveMessage: STAN=" + QByteArray::number(stan)); }
-    void logDecline(const QByteArray &reason, const QByteArray &text);
+    void logDecline(const QByteArray &reason, const QByteArray &text)
+    {
+        logEvent("Transaction Declined: " + logged(reason) + " - " + logged(text));
+    }
 };
-
-namespace {
-
-// Server text inside a log entry is written escaped, so no text the server
-// sends can end an entry or forge one.
-QByteArray logged(QByteArrayView serverText)
-{
-    return TransactionLog::escapeServerText(serverText);
-}
-
-} // namespace
 
 PaymentSession::PaymentSession(SessionHost &host, const ConsoleSettings &settings,
                                const QString &logPath, QObject *parent)
@@ -340,10 +273,7 @@ void PaymentSession::BeginSession()
     d->closingLocally = false;
     ReceiveBuffer.clear();
     d->heldAbort.clear();
-    d->journalOpen = false;
-    d->firstOutcome = 0;
-    d->endWhy.clear();
-    d->doubtToTell = false;
+    d->bookkeeping.beginSession(journalSession(), d->settings.fPOSID);
     if (d->socket->state() != QAbstractSocket::UnconnectedState)
         d->closeSocket();
     d->closingLocally = false;
@@ -369,7 +299,7 @@ void PaymentSession::ReturnToIdle()
 
     // Before anything lets events run: a request that went out without an
     // answer is in doubt from this moment, whatever happens next.
-    d->journalUnknownIfOpen();
+    d->bookkeeping.endSession();
     CancelLocked = false;
     CheckPending = false;
     d->host.clearCardField();
@@ -402,34 +332,23 @@ bool PaymentSession::PreparePOSCommand(quint8 commandId)
     return true;
 }
 
-bool PaymentSession::PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved)
+bool PaymentSession::PrepareReport(const QByteArray &fromStamp, const QByteArray &toStamp, bool check)
 {
     if (SessionState != Idle || d->ending)
         return false;
-    d->storeReportRequest(from, to, group, onlyApproved);
-    CheckPending = false;
-    BeginSession();
-    return true;
-}
-
-bool PaymentSession::PrepareCheck(const QDate &from, const QDate &to)
-{
-    if (SessionState != Idle || d->ending)
-        return false;
-    // Every record of the days, whatever its code, in arrival order. Set
-    // before the session begins: a begin that fails at once ends the session
-    // and clears it again.
-    d->storeReportRequest(from, to, 0, 0);
-    CheckPending = true;
+    d->reportFrom = fromStamp;
+    d->reportTo = toStamp;
+    ReportPending = true;
+    // Set before the session begins: a begin that fails at once ends the
+    // session and clears it again.
+    CheckPending = check;
     BeginSession();
     return true;
 }
 
 QList<JournalTransaction> PaymentSession::recoverJournal()
 {
-    const QList<JournalTransaction> closed = d->journal.recoverAfterRestart();
-    d->journalWritten(d->journal.lastError() == 0);
-    return closed;
+    return d->bookkeeping.recoverAfterRestart();
 }
 
 void PaymentSession::closeForReport()
@@ -444,15 +363,7 @@ void PaymentSession::closeForReport()
 bool PaymentSession::resolveDoubt(const JournalTransaction &transaction, const QString &outcome,
                                   std::optional<qint64> stan)
 {
-    const bool ok = d->journal.logResolved(transaction, outcome, stan);
-    d->journalWritten(ok);
-    return ok;
-}
-
-QString PaymentSession::journalUnwritableText(const QString &reason)
-{
-    return QStringLiteral("Tehingupäevikusse ei saa kirjutada: teadmata tulemusega makseid ei jälgita. (") + reason
-         + u')';
+    return d->bookkeeping.resolve(transaction, outcome, stan);
 }
 
 // --- Requests -----------------------------------------------------------------
@@ -529,7 +440,7 @@ void PaymentSession::Private::writeFrame(const QByteArray &frame, const QByteArr
         const qint16 was = q.SessionState;
         endFor(QStringLiteral("Socket closed"));
         if (was != Closing)
-            showError(kWriteOnClosedText);
+            showError(kWriteOnClosed);
     }
 }
 
@@ -569,56 +480,30 @@ void PaymentSession::LogEvent(const QString &text)
     d->logEvent(CodePage::console().encode(text));
 }
 
-void PaymentSession::Private::sendCardPayment(bool booking)
+void PaymentSession::Private::sendTransaction(const TransactionRequest &request)
 {
-    q.SessionState = CardPayment;
-    double amount = 0;
-    GetAmount(host.entryFieldText(2), amount);
-    const QByteArray card = CodePage::console().encode(NormalizeTrackText(host.entryFieldText(1)));
-    sendRequest([&] { return SessionRequests::cardPayment(address(), amount, card, booking, eventHook()); },
-                SessionRequests::cardPaymentLogText(q.sessionNumber, amount),
-                [this, booking, amount] {
-                    journalSent(booking ? QStringLiteral("booking") : QStringLiteral("payment"), amount, std::nullopt);
-                });
-}
-
-void PaymentSession::Private::sendCancellation()
-{
-    q.SessionState = Cancellation;
-    const qint32 receipt = ReceiptNumberA(host.entryFieldText(3)).value_or(-1);
-    sendRequest([&] { return SessionRequests::cancellation(address(), receipt, eventHook()); }, {},
-                [this, receipt] { journalSent(QStringLiteral("cancellation"), std::nullopt, receipt); });
-}
-
-void PaymentSession::Private::sendTip()
-{
-    q.SessionState = Tip;
-    double amount = 0;
-    GetAmount(host.entryFieldText(9), amount);
-    const qint32 receipt = ReceiptNumberA(host.entryFieldText(8)).value_or(-1);
-    sendRequest([&] { return SessionRequests::tip(address(), amount, receipt, eventHook()); }, {},
-                [this, amount, receipt] { journalSent(QStringLiteral("tip"), amount, receipt); });
-}
-
-void PaymentSession::Private::sendBookingCompletion()
-{
-    q.SessionState = BookingCompletion;
-    double amount = 0;
-    GetAmount(host.entryFieldText(7), amount);
-    const qint32 receipt = ReceiptNumberB(host.entryFieldText(4)).value_or(-1);
-    sendRequest([&] { return SessionRequests::bookingCompletion(address(), amount, receipt, eventHook()); }, {},
-                [this, amount, receipt] { journalSent(QStringLiteral("completion"), amount, receipt); });
+    using Op = TransactionRequest::Operation;
+    switch (request.operation) {
+    case Op::CardPayment: q.SessionState = CardPayment; break;
+    case Op::Cancellation: q.SessionState = Cancellation; break;
+    case Op::Tip: q.SessionState = Tip; break;
+    case Op::BookingCompletion: q.SessionState = BookingCompletion; break;
+    case Op::None: return;
+    }
+    // The card text travels in the frame only: the log gets the amount in
+    // its place.
+    const QByteArray logText = request.operation == Op::CardPayment
+                                 ? SessionRequests::cardPaymentLogText(q.sessionNumber, request.amount)
+                                 : QByteArray();
+    const QByteArray card = CodePage::console().encode(request.cardText);
+    sendRequest([&] { return SessionRequests::transaction(address(), request, card, eventHook()); }, logText,
+                [this, request] { bookkeeping.sent(request); });
 }
 
 void PaymentSession::Private::sendReportRequest()
 {
     q.SessionState = ReportRequest;
-    q.ReportPeriodText = QStringLiteral("Periood: ")
-                       + FormatStamp(QString::fromLatin1(q.ReportFromStamp)) + QStringLiteral(" - ")
-                       + FormatStamp(QString::fromLatin1(q.ReportToStamp));
-    sendRequest([&] {
-        return SessionRequests::reportRequest(address(), q.ReportFromStamp, q.ReportToStamp, eventHook());
-    });
+    sendRequest([&] { return SessionRequests::reportRequest(address(), reportFrom, reportTo, eventHook()); });
 }
 
 void PaymentSession::Private::sendPosCommand()
@@ -638,14 +523,7 @@ void PaymentSession::Private::onConnected()
     if (q.ReportPending) {
         sendReportRequest();
     } else if (q.PendingPosCommand < 0) {
-        switch (host.selectedTab()) {
-        case 1: sendCardPayment(false); break;
-        case 2: sendCancellation(); break;
-        case 3: sendTip(); break;
-        case 4: sendCardPayment(true); break;
-        case 5: sendBookingCompletion(); break;
-        default: break;
-        }
+        sendTransaction(host.transactionRequest());
     } else {
         sendPosCommand();
     }
@@ -702,7 +580,7 @@ void PaymentSession::Private::endAsClosedByServer()
     const qint16 was = q.SessionState;
     endFor(QStringLiteral("Socket closed"));
     if (was != Idle && was != Closing)
-        showError(kSocketClosedText);
+        showError(kSocketClosed);
 }
 
 void PaymentSession::Private::onError(QAbstractSocket::SocketError error)
@@ -731,7 +609,7 @@ void PaymentSession::Private::onTimeout()
     const qint16 was = q.SessionState;
     endFor(QStringLiteral("Timeout"));
     if (was != Closing)
-        showError(kTimeoutText);
+        showError(kTimeout);
 }
 
 // --- Incoming messages ----------------------------------------------------------
@@ -749,117 +627,61 @@ void PaymentSession::Private::onTimeout()
 void PaymentSession::Private::ProcessReceived()
 {
     const quint64 session = generation;
-    const QByteArray pos = CodePage::console().encode(settings.fPOSID);
+    reader.setAddress(CodePage::console().encode(settings.fPOSID), q.sessionNumber);
     while (generation == session && !q.ReceiveBuffer.isEmpty()) {
-        if (dropToStartByte())
-            continue;
         VaroManager message;
-        message.Reset();
-        const qint16 result = takeFrame(message);
-        if (result == VaroManager::Incomplete)
+        const FrameReader::Step step = reader.next(message);
+        if (step.kind == FrameReader::Kind::NeedMore)
             return;
-        if (result != VaroManager::Parsed)
-            continue;
-
-        if (field(message, VaroMsg::kFieldPos, VaroMsg::kNoPosOrSession) != pos)
-            continue;
-        const QString sessionText =
-            QString::fromLatin1(field(message, VaroMsg::kFieldSession, VaroMsg::kNoPosOrSession));
-        if (!IsNumericText(sessionText) || sessionText.trimmed().toDouble() != double(q.sessionNumber))
-            continue;
-
-        const QByteArray code = field(message, VaroMsg::kFieldCode);
-        // A closing session has its outcome. A second outcome frame (a
-        // decline answering a "Loobu" that crossed the approval, an approval
-        // sent twice) would show a failure over the approval, print the
-        // receipt again or send a second "0023": the first outcome stands.
-        if (q.SessionState == Closing && isOutcome(code)) {
-            onSecondOutcome(message, code);
-            continue;
-        }
-        if (code == VaroMsg::kSessionClose) {
-            if (q.SessionState == Closing) {
-                q.ReturnToIdle();
-                return;
-            }
-        } else if (code == VaroMsg::kStatusText) {
-            OnStatusText(field(message, VaroMsg::kFieldText));
-        } else if (code == VaroMsg::kKeepAlive) {
-            OnKeepAlive();
-        } else if (code == VaroMsg::kReleaseBoxes) {
-            OnReleaseBoxes();
-        } else if (code == VaroMsg::kDeclined) {
-            OnDeclined(message);
-        } else if (code == VaroMsg::kPosCommandResponse) {
-            // Only the special command's own answer ends a session with it:
-            // in a payment a "0027" would close the session without its
-            // outcome.
-            if (q.SessionState == PosCommandRequest)
-                OnPosCommandResponse(message);
-            else
-                logEvent(kCommandResponseIgnored);
-        } else if (code == VaroMsg::kDeclinedOther) {
-            OnDeclined(message);
-        } else if (code == VaroMsg::kButtonBox) {
-            OnButtonBox(message);
-        } else if (code == VaroMsg::kInputBox) {
-            OnInputBox(message);
-        } else if (code == VaroMsg::kApproved) {
-            OnApproved(message);
-        } else if (code == VaroMsg::kReportData) {
-            // Only the report request's own answer is decoded: in the middle
-            // of a payment a "0020" would end the payment without its outcome
-            // and write a report with the settings of an earlier request.
-            if (q.SessionState == ReportRequest)
-                host.DecodeReport(message);
-            else
-                logEvent(kReportDataIgnored);
-        }
+        if (step.kind == FrameReader::Kind::Frame)
+            dispatch(message);
     }
 }
 
-// Bytes in front of ReceiveBuffer that cannot begin a frame (no start byte)
-// would stay there for good, and every frame behind them with them, until the
-// session timed out. They are dropped up to the next start byte (all of them
-// when there is none). True when something was dropped.
-bool PaymentSession::Private::dropToStartByte()
+void PaymentSession::Private::dispatch(const VaroManager &message)
 {
-    QByteArray &buffer = q.ReceiveBuffer;
-    if (buffer.isEmpty() || uchar(buffer[0]) == VaroFrame::kStartByte)
-        return false;
-    const qsizetype next = buffer.indexOf(char(VaroFrame::kStartByte));
-    buffer.remove(0, next < 0 ? buffer.size() : next);
-    return true;
-}
-
-// ProcessMessage on the front of ReceiveBuffer, with its results and its
-// effect on the buffer, without copying the whole buffer for every frame: a
-// report answer arrives in many reads, and a buffer may hold many frames.
-// A frame whose header is sound is cut off alone (ProcessMessage would leave
-// the same remainder) or, while incomplete, left waiting untouched; anything
-// else goes to ProcessMessage whole. Cutting the front of a QByteArray does
-// not move the rest.
-qint16 PaymentSession::Private::takeFrame(VaroManager &message)
-{
-    QByteArray &buffer = q.ReceiveBuffer;
-    if (buffer.size() >= qsizetype(VaroFrame::kOverhead) && uchar(buffer[0]) == VaroFrame::kStartByte) {
-        const qint64 bodyLength = qint32(qFromLittleEndian<quint32>(buffer.constData() + VaroFrame::kStartSize));
-        if (bodyLength >= 0 && bodyLength <= VaroFrame::kMaxBodyLength) {
-            const qint64 frameSize = bodyLength + qint64(VaroFrame::kOverhead);
-            if (buffer.size() < frameSize)
-                return VaroManager::Incomplete;
-            std::string frame(buffer.constData(), std::size_t(frameSize));
-            std::string remainder;
-            const qint16 result = message.ProcessMessage(frame, remainder);
-            buffer.remove(0, qsizetype(frameSize) - qsizetype(remainder.size()));
-            return result;
-        }
+    const QByteArray code = field(message, VaroMsg::kFieldCode);
+    // A closing session has its outcome. A second outcome frame (a decline
+    // answering a "Loobu" that crossed the approval, an approval sent twice)
+    // would show a failure over the approval, print the receipt again or
+    // send a second "0023": the first outcome stands.
+    if (q.SessionState == Closing && isOutcome(code)) {
+        onSecondOutcome(message, code);
+        return;
     }
-    std::string whole = toStd(buffer);
-    std::string remainder;
-    const qint16 result = message.ProcessMessage(whole, remainder);
-    buffer = toBytes(remainder);
-    return result;
+    if (code == VaroMsg::kSessionClose) {
+        if (q.SessionState == Closing)
+            q.ReturnToIdle();
+    } else if (code == VaroMsg::kStatusText) {
+        OnStatusText(field(message, VaroMsg::kFieldText));
+    } else if (code == VaroMsg::kKeepAlive) {
+        OnKeepAlive();
+    } else if (code == VaroMsg::kReleaseBoxes) {
+        OnReleaseBoxes();
+    } else if (code == VaroMsg::kDeclined || code == VaroMsg::kDeclinedOther) {
+        OnDeclined(message);
+    } else if (code == VaroMsg::kPosCommandResponse) {
+        // Only the special command's own answer ends a session with it: in
+        // a payment a "0027" would close the session without its outcome.
+        if (q.SessionState == PosCommandRequest)
+            OnPosCommandResponse(message);
+        else
+            logEvent(kCommandResponseIgnored);
+    } else if (code == VaroMsg::kButtonBox) {
+        OnButtonBox(message);
+    } else if (code == VaroMsg::kInputBox) {
+        OnInputBox(message);
+    } else if (code == VaroMsg::kApproved) {
+        OnApproved(message);
+    } else if (code == VaroMsg::kReportData) {
+        // Only the report request's own answer is decoded: in the middle of
+        // a payment a "0020" would end the payment without its outcome and
+        // write a report with the settings of an earlier request.
+        if (q.SessionState == ReportRequest)
+            host.DecodeReport(message);
+        else
+            logEvent(kReportDataIgnored);
+    }
 }
 
 void PaymentSession::Private::OnStatusText(const QByteArray &text)
@@ -887,9 +709,7 @@ void PaymentSession::Private::onSecondOutcome(const VaroManager &message, const 
 {
     // The same outcome again (an approval sent twice), or any answer after a
     // special command's: the first stands.
-    const bool contradicts = (firstOutcome == 'a' && isDecline(code))
-                          || (firstOutcome == 'd' && code == VaroMsg::kApproved);
-    if (!contradicts) {
+    if (!bookkeeping.contradicts(code)) {
         logEvent(kLateOutcomeIgnored + code);
         return;
     }
@@ -901,15 +721,9 @@ void PaymentSession::Private::onSecondOutcome(const VaroManager &message, const 
     else
         logDecline(field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason), field(message, VaroMsg::kFieldText));
     logEvent(kConflictingOutcome + code);
-    firstOutcome = 'c';
-    journalWritten(journal.logConflict(q.journalSession(), settings.fPOSID));
+    bookkeeping.conflict();
     q.finalStatusText.clear();
-    host.OpenBox(0, PaymentSession::kOutcomeUnknownText, PaymentSession::kOutcomeUnknownStyle);
-}
-
-void PaymentSession::Private::logDecline(const QByteArray &reason, const QByteArray &text)
-{
-    logEvent("Transaction Declined: " + logged(reason) + " - " + logged(text));
+    host.OpenBox(BoxKind::Message, kOutcomeUnknown, kOutcomeUnknownStyle);
 }
 
 void PaymentSession::Private::OnReleaseBoxes()
@@ -923,14 +737,8 @@ void PaymentSession::Private::OnDeclined(const VaroManager &message)
     const QByteArray text = field(message, VaroMsg::kFieldText);
     const QByteArray reason = field(message, VaroMsg::kFieldReason, VaroMsg::kNoReason);
     logDecline(reason, text);
-    if (journalOpen) {
-        journalOpen = false;
-        firstOutcome = 'd';
-        const CodePage &cp = CodePage::console();
-        journalWritten(journal.logDeclined(q.journalSession(), settings.fPOSID,
-                                           cp.decode(field(message, VaroMsg::kFieldCode)), cp.decode(reason),
-                                           cp.decode(text)));
-    }
+    const CodePage &cp = CodePage::console();
+    bookkeeping.declined(cp.decode(field(message, VaroMsg::kFieldCode)), cp.decode(reason), cp.decode(text));
     q.SendClose();
     // Shown after the close: the box stays open when the session has ended.
     showError(CodePage::console().decode(text));
@@ -951,7 +759,7 @@ void PaymentSession::Private::OnButtonBox(const VaroManager &message)
     const qint32 style = DecodeInt32(field(message, VaroMsg::kFieldStyle, QByteArrayView("\0\0\0\0", 4)));
     const QByteArray text = field(message, VaroMsg::kFieldText);
     logEvent("ButtonBox: " + logged(text));
-    host.OpenBox(1, CodePage::console().decode(text), style);
+    host.OpenBox(BoxKind::Buttons, CodePage::console().decode(text), style);
 }
 
 void PaymentSession::Private::OnInputBox(const VaroManager &message)
@@ -960,7 +768,7 @@ void PaymentSession::Private::OnInputBox(const VaroManager &message)
     const QByteArray text = field(message, VaroMsg::kFieldText);
     const bool masked = field(message, VaroMsg::kFieldMasked) == QByteArrayView("\x01", 1);
     logEvent("InputBox: " + logged(text));
-    host.OpenBox(masked ? 3 : 2, CodePage::console().decode(text), style);
+    host.OpenBox(masked ? BoxKind::MaskedInput : BoxKind::Input, CodePage::console().decode(text), style);
 }
 
 void PaymentSession::Private::OnApproved(const VaroManager &message)
@@ -968,56 +776,11 @@ void PaymentSession::Private::OnApproved(const VaroManager &message)
     timer->stop();
     const qint32 stan = DecodeInt32(field(message, VaroMsg::kFieldNumber));
     logApproval(stan);
-    if (journalOpen) {
-        journalOpen = false;
-        firstOutcome = 'a';
-        journalWritten(journal.logApproved(q.journalSession(), settings.fPOSID, stan));
-    }
+    bookkeeping.approved(stan);
     const QByteArray receipt = field(message, VaroMsg::kFieldReceipt);
     if (!receipt.isEmpty() && settings.fDoPrint)
         host.PrintReceipt(receipt, stan);
     host.clearEntryFields();
     q.finalStatusText = kApprovedPrefix + QString::number(stan);
     q.SendClose();
-}
-
-// --- The journal -----------------------------------------------------------------
-
-void PaymentSession::Private::journalSent(const QString &op, std::optional<double> amount,
-                                          std::optional<qint64> receipt)
-{
-    journalWritten(journal.logSent(q.journalSession(), settings.fPOSID, op, amount, receipt));
-    journalOpen = true;
-}
-
-void PaymentSession::Private::journalWritten(bool ok)
-{
-    // A journal that cannot be written never stops a payment; the
-    // technician and the cashier learn of it once per run. (A resolution
-    // refused because the doubt was settled meanwhile is no failure.)
-    if (ok || journalFailureReported || journal.lastErrorText().isEmpty())
-        return;
-    journalFailureReported = true;
-    LogError(1, QStringLiteral("Tehingute päevikusse ei saa kirjutada: ") + journal.path() + QStringLiteral(": ")
-                    + journal.lastErrorText(),
-             QStringLiteral("TransactionJournal"));
-    host.tellJournalUnwritable(journalUnwritableText(journal.lastErrorText()), kJournalUnwritableStyle);
-}
-
-void PaymentSession::Private::journalUnknownIfOpen()
-{
-    if (!journalOpen)
-        return;
-    journalOpen = false;
-    journalWritten(journal.logUnknown(q.journalSession(), settings.fPOSID,
-                                      endWhy.isEmpty() ? QStringLiteral("Socket closed") : endWhy));
-    doubtToTell = true;
-}
-
-void PaymentSession::Private::tellDoubt()
-{
-    if (!doubtToTell)
-        return;
-    doubtToTell = false;
-    host.OpenBox(0, PaymentSession::kOutcomeUnknownText, PaymentSession::kOutcomeUnknownStyle);
 }

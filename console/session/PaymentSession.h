@@ -29,7 +29,6 @@
 #include "session/TransactionJournal.h"
 
 #include <QByteArray>
-#include <QDate>
 #include <QObject>
 #include <QString>
 
@@ -95,12 +94,6 @@ public:
     // The session number as the journal and the wire carry it: six digits.
     QString journalSession() const;
 
-    // The second box of a session that ended after its request went out
-    // with neither an approval nor a decline.
-    static inline const QString kOutcomeUnknownText = QStringLiteral(
-        "Tehingu tulemus on teadmata. Enne uut katset kontrollige, kas tehing õnnestus (Menüü > Viimane tehing).");
-    static constexpr qint32 kOutcomeUnknownStyle = 48;   // warning icon, "OK"
-
     // At start-up: every request the journal shows sent without an outcome
     // is closed as unknown ("restart"); returns those transactions.
     QList<JournalTransaction> recoverJournal();
@@ -110,9 +103,6 @@ public:
     // as for the session's own entries.
     bool resolveDoubt(const JournalTransaction &transaction, const QString &outcome,
                       std::optional<qint64> stan = std::nullopt);
-    // The text told once per run when the journal cannot be written.
-    static QString journalUnwritableText(const QString &reason);
-    static constexpr qint32 kJournalUnwritableStyle = 48;   // warning icon, "OK
 
     // --- Session state (read and written by the window) -------------------
     qint16 SessionState = Idle;
@@ -120,18 +110,11 @@ public:
     QByteArray ReceiveBuffer;
     bool ReportPending = false;
     // The pending report request is the check of a transaction in doubt
-    // against the server's records (PrepareCheck), not a report document.
+    // against the server's records, not a report document.
     bool CheckPending = false;
     qint16 PendingPosCommand = -1; // command byte of a pending POS command, -1 none
     bool CancelLocked = false;     // set while report data is decoded
     QString finalStatusText;       // shown in the status line when the session ends
-
-    // The stored report request (PrepareReport).
-    QByteArray ReportFromStamp;    // YYMMDD + "000000"
-    QByteArray ReportToStamp;      // YYMMDD + "235959"
-    qint16 ReportGroup = 0;        // group code (report column), mapped from the list position
-    quint8 ReportOnlyApproved = 0; // 1 when only approved transactions are shown, else 0
-    QString ReportPeriodText;      // "Periood: " ... set by SendReportRequest
 
     QTcpSocket *Winsock1() const;
     QTimer *Timer1() const;
@@ -147,15 +130,13 @@ public:
     // PreparePOSCommand: PendingPosCommand = commandId, then BeginSession.
     // False, with nothing changed, while a session runs (or is ending).
     bool PreparePOSCommand(quint8 commandId);
-    // PrepareReport stores the request and begins the session; the caller
-    // (the window) checks for an open keystroke burst first. group is the
-    // report dialog's list position; ReportGroup gets its group code. False,
-    // with nothing stored, while a session runs (or is ending).
-    bool PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved);
-    // The report of every record of the days from ... to, ungrouped, asked
-    // for the check of a transaction in doubt: CheckPending is set for the
-    // session.
-    bool PrepareCheck(const QDate &from, const QDate &to);
+    // PrepareReport stores the period of a report request (the "0019"'s
+    // stamps, YYMMDDhhmmss, as reports/ReportRequest makes them) and begins
+    // the session; the caller checks for an open keystroke burst first.
+    // check: the report is the check of a transaction in doubt
+    // (CheckPending for the session). False, with nothing stored, while a
+    // session runs (or is ending).
+    bool PrepareReport(const QByteArray &fromStamp, const QByteArray &toStamp, bool check = false);
     // A report answer is in hand: the connection closes (as the console's
     // own close), the time-out stops, and "Loobu" sends nothing from now on.
     void closeForReport();

@@ -7,6 +7,9 @@
 // never holds references into its own buffers across them.
 #pragma once
 
+#include "common/BoxStyle.h"
+#include "session/TransactionRequest.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -37,10 +40,10 @@ public:
     // StatusBar1: "Session: " and the six-digit number.
     virtual void setStatusBarText(const QString &text) = 0;
 
-    // The selected transaction tab, 1 to 5, and the text of an entry field by
-    // its number (1, 2, 3, 4, 7, 8, 9).
-    virtual int selectedTab() const = 0;
-    virtual QString entryFieldText(int fieldNumber) const = 0;
+    // The transaction to send, asked for once the connection stands (a
+    // session that is no report and no special command): the window builds
+    // it from its validated fields.
+    virtual TransactionRequest transactionRequest() const = 0;
     // Empties the card number field Text1 (ReturnToIdle).
     virtual void clearCardField() = 0;
     // Empties all seven entry fields and the card reader's captured text
@@ -57,5 +60,5 @@ public:
 
     // The journal cannot be written (told once per run): a box of kind 0 and
     // the given style. A window that is not up yet may keep it until it is.
-    virtual void tellJournalUnwritable(const QString &text, qint32 style) { OpenBox(0, text, style); }
+    virtual void tellJournalUnwritable(const QString &text, qint32 style) { OpenBox(BoxKind::Message, text, style); }
 };

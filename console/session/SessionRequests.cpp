@@ -1,6 +1,8 @@
 #include "session/SessionRequests.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
+#include "session/TransactionRequest.h"
 #include "session/VaroMessages.h"
 
 #include <VaroManager.h>
@@ -14,7 +16,7 @@ const std::string kZeroByte(1, '\0');
 
 std::string bytes(QByteArrayView data)
 {
-    return std::string(data.data(), std::size_t(data.size()));
+    return Bytes::toStd(data);
 }
 
 // A fresh message with fields 1, 2 and (unless the caller puts it later) 3.
@@ -39,8 +41,7 @@ public:
 
     QByteArray frame() const
     {
-        const std::string out = m_message.GetOutput(true, true);
-        return QByteArray(out.data(), qsizetype(out.size()));
+        return Bytes::fromStd(m_message.GetOutput(true, true));
     }
 
 private:
@@ -94,6 +95,20 @@ QByteArray bookingCompletion(const Address &to, double amount, qint32 receiptNum
                              const EventHook &processEvents)
 {
     return receiptRequest(VaroMsg::kBookingCompletion, to, &amount, receiptNumber, processEvents);
+}
+
+QByteArray transaction(const Address &to, const TransactionRequest &request, const QByteArray &cardText,
+                       const EventHook &processEvents)
+{
+    using Op = TransactionRequest::Operation;
+    switch (request.operation) {
+    case Op::CardPayment: return cardPayment(to, request.amount, cardText, request.booking, processEvents);
+    case Op::Cancellation: return cancellation(to, request.receiptNumber, processEvents);
+    case Op::Tip: return tip(to, request.amount, request.receiptNumber, processEvents);
+    case Op::BookingCompletion: return bookingCompletion(to, request.amount, request.receiptNumber, processEvents);
+    case Op::None: break;
+    }
+    return {};
 }
 
 QByteArray reportRequest(const Address &to, const QByteArray &fromStamp, const QByteArray &toStamp,

@@ -25,6 +25,8 @@
 
 #include <functional>
 
+struct TransactionRequest;
+
 namespace SessionRequests {
 
 using EventHook = std::function<void()>;
@@ -41,6 +43,11 @@ QByteArray cancellation(const Address &to, qint32 receiptNumber, const EventHook
 QByteArray tip(const Address &to, double amount, qint32 receiptNumber, const EventHook &processEvents = {});
 QByteArray bookingCompletion(const Address &to, double amount, qint32 receiptNumber,
                              const EventHook &processEvents = {});
+// The frame of a payment, booking, cancellation, tip or booking completion:
+// one of the four builders above, chosen by the request's operation, with
+// the card text already in the console code page. Empty for no operation.
+QByteArray transaction(const Address &to, const TransactionRequest &request, const QByteArray &cardText,
+                       const EventHook &processEvents = {});
 QByteArray reportRequest(const Address &to, const QByteArray &fromStamp, const QByteArray &toStamp,
                          const EventHook &processEvents = {});
 QByteArray posCommand(const Address &to, quint8 command, const EventHook &processEvents = {});

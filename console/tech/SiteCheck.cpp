@@ -6,7 +6,7 @@
 #include "common/KeyboardLayout.h"
 #include "common/RegistryStore.h"
 #include "reports/DocumentOpener.h"
-#include "window/StartupSettings.h"
+#include "session/StartupSettings.h"
 
 #include <QDir>
 #include <QFile>

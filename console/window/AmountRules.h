@@ -6,6 +6,8 @@
 // is the locale's, as the cashier's workstation shows numbers.
 #pragma once
 
+#include "common/LocaleNumber.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -25,16 +27,6 @@ bool GetAmount(const QString &AmountString, double &ResultAmount);
 // a typed amount may reach the server as a neighbouring one
 // ("70368744177664,01" as ...,02). False for a text GetAmount refuses.
 bool AmountCarriedToTheCent(const QString &AmountString);
-
-// The general numeric test: ignoring leading and trailing blanks, an optional
-// sign, digits with at most one decimal separator (the locale's), at least
-// one digit, and an optional exponent ("e", "E", optional sign, digits).
-// Thousands separators, currency signs and hexadecimal prefixes do not count.
-bool IsLocaleNumeric(QStringView text, const QLocale &locale = QLocale::system());
-
-// The value of a text that passes IsLocaleNumeric with the same locale; NaN
-// for any other text and for a value a double cannot hold ("1e999").
-double LocaleNumericValue(QStringView text, const QLocale &locale = QLocale::system());
 
 // The largest receipt number the server issues.
 constexpr qint32 kMaxReceiptNumber = 999999;

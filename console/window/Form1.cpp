@@ -1,11 +1,13 @@
 #include "window/Form1.h"
 
 #include "common/AppPaths.h"
+#include "common/BoxStyle.h"
+#include "common/Clock.h"
+#include "common/TillLock.h"
+#include "common/Timing.h"
 #include "dialogs/Form2.h"
 #include "dialogs/PromptStyle.h"
 #include "dialogs/Settings.h"
-#include "common/Clock.h"
-#include "common/TillLock.h"
 #include "journal/ChargeGuard.h"
 #include "journal/Form5.h"
 #include "journal/JournalStartup.h"
@@ -18,95 +20,30 @@
 #include "reports/ReportDecoder.h"
 #include "reports/ReportTexts.h"
 #include "reports/SessionReportHost.h"
+#include "session/SessionTexts.h"
+#include "session/StartupSettings.h"
+#include "widgets/CardSwipeDetector.h"
+#include "widgets/SelectingLineEdit.h"
+#include "widgets/SwipeGuard.h"
 #include "window/AmountRules.h"
-#include "window/CardSwipeDetector.h"
-#include "window/KeyPreview.h"
-#include "window/SelectingLineEdit.h"
-#include "window/StartupSettings.h"
-#include "window/TerminalPicture.h"
-#include "window/Timing.h"
 #include "window/TransactionCheck.h"
 #include "window/WindowTexts.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
-#include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLayout>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
-#include <QWheelEvent>
 #include <QWindow>
 
 namespace {
 
-// The tab strip changes tabs by a click, SelectTab or the keyboard only: a
-// wheel turned over it would empty every entry field on the way.
-class TabStrip final : public QTabBar {
-public:
-    using QTabBar::QTabBar;
-
-protected:
-    void wheelEvent(QWheelEvent *event) override { event->ignore(); }
-};
-
-// Geometry of the client area, in pixels at 96 dpi: the tab area with its
-// frames at the upper left, OK and "Loobu" at the right, the picture at the
-// top right, the status line below the tabs.
-constexpr int kMargin = 8;
-constexpr int kMinTabAreaWidth = 440;
-constexpr int kButtonColumn = 124;   // OK, "Loobu" and the picture
-constexpr int kTabStripHeight = 26;
-constexpr int kTabPanelHeight = 150;
-constexpr int kFrameInset = 10;
-constexpr int kButtonWidth = 92;
-constexpr int kButtonHeight = 28;
-constexpr int kStatusLineHeight = 22;
 constexpr int kTimer2Ms = 100;
-
-constexpr qint32 kErrorStyle = PromptStyle::IconError;   // kind 0, style 16: error icon, "OK"
-// "Yes"/"No", warning icon, "No" the default.
-constexpr qint32 kSecondChargeStyle = 4 + 48 + 256;
-
-QLabel *label(const QString &text, QWidget *parent, int x, int y)
-{
-    auto *l = new QLabel(text, parent);
-    l->setGeometry(x, y + 3, 100, 20);
-    return l;
-}
-
-// The field is announced by its label, not by its frame's caption.
-void nameByLabel(QLabel *label, QLineEdit *field)
-{
-    label->setBuddy(field);
-    field->setAccessibleName(label->text());
-}
-
-SelectingLineEdit *field(const char *name, QWidget *parent, int x, int y, int width)
-{
-    auto *f = new SelectingLineEdit(parent);
-    f->setObjectName(QString::fromLatin1(name));
-    f->setGeometry(x, y, width, 24);
-    return f;
-}
-
-QGroupBox *frame(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *g = new QGroupBox(caption, parent);
-    g->setObjectName(QString::fromLatin1(name));
-    g->setGeometry(kFrameInset, kFrameInset, parent->width() - 2 * kFrameInset,
-                   kTabPanelHeight - 2 * kFrameInset);
-    return g;
-}
+constexpr qint32 kErrorStyle = BoxStyle::ErrorOk;
+constexpr qint32 kSecondChargeStyle = BoxStyle::WarningYesNoDefaultNo;
 
 } // namespace
 
@@ -140,16 +77,16 @@ Form1::Form1(const Environment &environment, QWidget *parent)
     m_session = new PaymentSession(*this, *this, AppPaths::programFile(QStringLiteral("log.txt")),
                                    AppPaths::journalPath(), this);
     m_doubtCheck = std::make_unique<DoubtCheck>(*m_session, Clock::system());
-    m_swipe = new CardSwipeDetector(m_timing, this);
-    connect(m_swipe, &CardSwipeDetector::burstOpened, this, &Form1::onBurstOpened);
-    connect(m_swipe, &CardSwipeDetector::burstTimerFired, this, &Form1::EndOfBurst);
-
     buildWidgets();
     buildMenu();
     setTabOrderChain();
 
-    m_keyPreview = new KeyPreview(this);
-    connect(m_keyPreview, &KeyPreview::keyPressed, this, &Form1::onPreviewKey);
+    // The card field is not guarded: a swipe fills it.
+    m_guard = new SwipeGuard(this, m_timing, {Text2, Text3, Text4, Text7, Text8, Text9});
+    connect(m_guard, &SwipeGuard::keyPressed, this, &Form1::onPreviewKey);
+    connect(m_guard, &SwipeGuard::burstOpened, this, &Form1::onBurstOpened);
+    connect(m_guard, &SwipeGuard::typed, this, &Form1::onTypedBurst);
+    connect(m_guard, &SwipeGuard::swiped, this, &Form1::onSwipe);
 
     // Timer2 runs for the window's whole life.
     Timer2 = new QTimer(this);
@@ -171,7 +108,7 @@ Form1::Form1(const Environment &environment, QWidget *parent)
 
     // Start-up, in this order.
     boxStack().reset(this);
-    m_swipe->reset();
+    m_guard->detector().reset();
     m_session->SessionState = PaymentSession::Idle;
     ReturnToIdle();
     ReadConsoleSettings(*this);
@@ -212,199 +149,9 @@ Form1::~Form1()
     delete m_reportDialog.data();
     delete m_posCommandDialog.data();
     delete m_lastTransactionDialog.data();
-    if (qApp)
-        qApp->removeEventFilter(m_keyPreview);
-}
-
-void Form1::buildWidgets()
-{
-    setObjectName(QStringLiteral("Form1"));
-    auto *central = new QWidget(this);
-    setCentralWidget(central);
-
-    TabStrip1 = new TabStrip(central);
-    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
-    for (int tab = 1; tab <= 5; ++tab)
-        TabStrip1->addTab(WindowTexts::tabCaption(tab));
-    TabStrip1->setExpanding(false);
-    TabStrip1->setUsesScrollButtons(false);
-    TabStrip1->setDrawBase(false);
-    // The tab area is as wide as the five captions need in the font at hand.
-    const int tabAreaWidth = qMax(kMinTabAreaWidth, TabStrip1->sizeHint().width() + 2);
-    const int clientWidth = kMargin + tabAreaWidth + kButtonColumn;
-    TabStrip1->setGeometry(kMargin, kMargin, tabAreaWidth, kTabStripHeight);
-    connect(TabStrip1, &QTabBar::currentChanged, this, &Form1::onTabChanged);
-
-    // The tab area: the four frames lie on top of each other in it.
-    auto *tabPanel = new QFrame(central);
-    tabPanel->setFrameShape(QFrame::StyledPanel);
-    m_tabArea = tabPanel;
-    m_tabArea->setObjectName(QStringLiteral("TabArea"));
-    m_tabArea->setGeometry(kMargin, kMargin + kTabStripHeight - 1, tabAreaWidth, kTabPanelHeight);
-
-    constexpr int labelX = 14;
-    constexpr int fieldX = 120;
-    constexpr int fieldW = 200;
-    constexpr int row1 = 30;
-    constexpr int row2 = 66;
-
-    Frame1 = frame("Frame1", WindowTexts::frame1CardPayment(), m_tabArea);
-    QLabel *amount1 = label(WindowTexts::amountLabel(), Frame1, labelX, row1);
-    Text2 = field("Text2", Frame1, fieldX, row1, fieldW);
-    nameByLabel(amount1, Text2);
-    QLabel *card = label(WindowTexts::cardLabel(), Frame1, labelX, row2);
-    Text1 = field("Text1", Frame1, fieldX, row2, fieldW);
-    nameByLabel(card, Text1);
-    Text1->setEchoMode(QLineEdit::Password);
-    // One "*" per character, whatever the style's own password character.
-    Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-
-    Frame2 = frame("Frame2", WindowTexts::frame2Caption(), m_tabArea);
-    QLabel *receipt2 = label(WindowTexts::receiptLabel(), Frame2, labelX, row1);
-    Text3 = field("Text3", Frame2, fieldX, row1, fieldW);
-    nameByLabel(receipt2, Text3);
-
-    Frame3 = frame("Frame3", WindowTexts::frame3Caption(), m_tabArea);
-    QLabel *receipt3 = label(WindowTexts::receiptLabel(), Frame3, labelX, row1);
-    Text8 = field("Text8", Frame3, fieldX, row1, fieldW);
-    nameByLabel(receipt3, Text8);
-    QLabel *amount3 = label(WindowTexts::amountLabel(), Frame3, labelX, row2);
-    Text9 = field("Text9", Frame3, fieldX, row2, fieldW);
-    nameByLabel(amount3, Text9);
-
-    Frame5 = frame("Frame5", WindowTexts::frame5Caption(), m_tabArea);
-    QLabel *receipt5 = label(WindowTexts::receiptLabel(), Frame5, labelX, row1);
-    Text4 = field("Text4", Frame5, fieldX, row1, fieldW);
-    Text4->setMaxLength(6);
-    nameByLabel(receipt5, Text4);
-    QLabel *amount5 = label(WindowTexts::amountLabel(), Frame5, labelX, row2);
-    Text7 = field("Text7", Frame5, fieldX, row2, fieldW);
-    nameByLabel(amount5, Text7);
-
-    const int fieldNumbers[] = {1, 2, 3, 4, 7, 8, 9};
-    for (int n : fieldNumbers) {
-        SelectingLineEdit *f = entryField(n);
-        connect(f, &QLineEdit::textChanged, this, [this, n] { lastEditedField = quint8(n); });
-        f->setBurstOpen([this] { return m_swipe->isBurstOpen(); });
-    }
-
-    Label5 = new QLabel(WindowTexts::reportModeNotice(), central);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    QFont noticeFont = Label5->font();
-    noticeFont.setBold(true);
-    noticeFont.setPointSizeF(8.25);
-    Label5->setFont(noticeFont);
-    Label5->setGeometry(kMargin + 16, kMargin + 16, tabAreaWidth - 32, 24);
-
-    Image1 = new QLabel(central);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(TerminalPicture(devicePixelRatioF()));
-    Image1->setAccessibleName(WindowTexts::pictureName());
-    const int buttonX = clientWidth - kMargin - kButtonWidth - 4;
-    Image1->setGeometry(buttonX + (kButtonWidth - 46) / 2, kMargin, 46, 52);
-
-    Command1 = new QPushButton(WindowTexts::okCaption(), central);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(buttonX, 84, kButtonWidth, kButtonHeight);
-    connect(Command1, &QPushButton::clicked, this, &Form1::ValidateAndStart);
-
-    Command2 = new QPushButton(WindowTexts::cancelCaption(), central);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setGeometry(buttonX, 84 + kButtonHeight + 8, kButtonWidth, kButtonHeight);
-    connect(Command2, &QPushButton::clicked, this, [this] { m_session->SendAbort(); });
-
-    // The status line: one line the width of the window.
-    Text10 = new SelectingLineEdit(central);
-    Text10->setObjectName(QStringLiteral("Text10"));
-    Text10->setReadOnly(true);
-    Text10->setFocusPolicy(Qt::ClickFocus);
-    Text10->setFrame(false);
-    Text10->setAccessibleName(WindowTexts::statusLineName());
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    fixed.setPointSize(9);
-    Text10->setFont(fixed);
-    QPalette statusPalette = Text10->palette();
-    const QColor highlight = statusPalette.color(QPalette::Active, QPalette::Highlight);
-    const QColor tooltipBase = statusPalette.color(QPalette::Active, QPalette::ToolTipBase);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        statusPalette.setColor(group, QPalette::Base, highlight);
-        statusPalette.setColor(group, QPalette::Text, tooltipBase);
-    }
-    Text10->setPalette(statusPalette);
-    const int statusY = kMargin + kTabStripHeight + kTabPanelHeight + 6;
-    Text10->setGeometry(0, statusY, clientWidth, kStatusLineHeight);
-    connect(Text10, &SelectingLineEdit::focusReceived, this, &Form1::onStatusLineFocus);
-
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    m_statusBarText = new QLabel(StatusBar1);
-    m_statusBarText->setObjectName(QStringLiteral("StatusBar1Text"));
-    StatusBar1->addWidget(m_statusBarText, 1);
-    setStatusBar(StatusBar1);
-
-    central->setFixedSize(clientWidth, statusY + kStatusLineHeight + 4);
-    // The whole window (menu, client area, status bar) keeps its size.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    // A fixed single border and no maximise button.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-}
-
-void Form1::buildMenu()
-{
-    QMenu *menu = menuBar()->addMenu(WindowTexts::menuCaption());
-    menu->setObjectName(QStringLiteral("Menu"));
-    Report = menu->addAction(WindowTexts::reportItem(), this, &Form1::showReportDialog);
-    Report->setObjectName(QStringLiteral("Report"));
-    Report->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    PosCommand = menu->addAction(WindowTexts::posCommandItem(), this, &Form1::showPosCommandDialog);
-    PosCommand->setObjectName(QStringLiteral("PosCommand"));
-    PosCommand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    LastTransaction = menu->addAction(JournalTexts::menuItem(), this, &Form1::showLastTransactionDialog);
-    LastTransaction->setObjectName(QStringLiteral("LastTransaction"));
-    LastTransaction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    SettingsM = menu->addAction(WindowTexts::settingsItem(), this, &Form1::showSettingsDialog);
-    SettingsM->setObjectName(QStringLiteral("SettingsM"));
-    SettingsM->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    Quit = menu->addAction(WindowTexts::quitItem(), this, &QWidget::close);
-    Quit->setObjectName(QStringLiteral("Quit"));
-    Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-}
-
-void Form1::setTabOrderChain()
-{
-    QWidget *chain[] = {TabStrip1, Text2, Text1, Text3, Text8, Text9, Text4, Text7, Command1, Command2};
-    for (size_t i = 1; i < std::size(chain); ++i)
-        setTabOrder(chain[i - 1], chain[i]);
-}
-
-SelectingLineEdit *Form1::entryField(int fieldNumber) const
-{
-    switch (fieldNumber) {
-    case 1: return Text1;
-    case 2: return Text2;
-    case 3: return Text3;
-    case 4: return Text4;
-    case 7: return Text7;
-    case 8: return Text8;
-    case 9: return Text9;
-    default: return nullptr;
-    }
 }
 
 // --- Public operations -----------------------------------------------------
-
-void Form1::ApplyProgramMode()
-{
-    Label5->setVisible(fReportMode);
-    TabStrip1->setVisible(!fReportMode);
-    m_tabArea->setVisible(!fReportMode);
-    Command1->setVisible(!fReportMode);
-    PosCommand->setEnabled(!fReportMode);
-    ShowTabFrame();
-}
 
 ReportRequester::Outcome Form1::PreparePOSCommand(quint8 CommandID)
 {
@@ -414,10 +161,13 @@ ReportRequester::Outcome Form1::PreparePOSCommand(quint8 CommandID)
 ReportRequester::Outcome Form1::PrepareReport(const QDate &ReportFrom, const QDate &ReportTo, qint16 ReportGroup,
                                               quint8 ReportOnlyApproved)
 {
-    if (m_swipe->isBurstOpen())
+    if (m_guard->isBurstOpen())
         return Outcome::DroppedInBurst;
-    return m_session->PrepareReport(ReportFrom, ReportTo, ReportGroup, ReportOnlyApproved) ? Outcome::Started
-                                                                                          : Outcome::SessionRunning;
+    const ReportRequest request = ReportRequest::ofDialog(ReportFrom, ReportTo, ReportGroup, ReportOnlyApproved);
+    if (!request.startOn(*m_session))
+        return Outcome::SessionRunning;
+    m_reportRequest = request;
+    return Outcome::Started;
 }
 
 void Form1::ButtonResponse(quint8 ButtonCode)
@@ -447,42 +197,6 @@ void Form1::ReturnToIdle()
     m_session->ReturnToIdle();
 }
 
-void Form1::ShowTabFrame()
-{
-    if (fReportMode) {
-        Frame1->hide();
-        Frame2->hide();
-        Frame3->hide();
-        Frame5->hide();
-        return;
-    }
-    const int tab = selectedTab();
-    if (tab == 1) {
-        Frame1->setTitle(WindowTexts::frame1CardPayment());
-        Frame1->show();
-    } else if (tab == 4) {
-        Frame1->setTitle(WindowTexts::frame1Booking());
-        Frame1->show();
-    } else {
-        Frame1->hide();
-    }
-    Frame2->setVisible(tab == 2);
-    Frame3->setVisible(tab == 3);
-    Frame5->setVisible(tab == 5);
-}
-
-void Form1::SetFrameEnabled(int frame, bool enabled)
-{
-    // A frame's labels and fields are its children and follow it.
-    switch (frame) {
-    case 1: Frame1->setEnabled(enabled); break;
-    case 2: Frame2->setEnabled(enabled); break;
-    case 3: Frame3->setEnabled(enabled); break;
-    case 5: Frame5->setEnabled(enabled); break;
-    default: break;
-    }
-}
-
 // --- Tabs and validation ---------------------------------------------------
 
 void Form1::ValidateAndStart()
@@ -493,15 +207,15 @@ void Form1::ValidateAndStart()
 
     const TabFields fields{Text2->text(), Text3->text(), Text4->text(),
                            Text7->text(), Text8->text(), Text9->text()};
-    switch (CheckTransaction(selectedTab(), fields, m_swipe->isBurstOpen())) {
+    switch (CheckTransaction(selectedTab(), fields, m_guard->isBurstOpen())) {
     case TransactionCheck::BurstOpen:
         return;
     case TransactionCheck::InvalidAmount:
         Text1->clear();
-        OpenBox(0, WindowTexts::invalidAmount(), kErrorStyle);
+        OpenBox(BoxKind::Message, WindowTexts::invalidAmount(), kErrorStyle);
         return;
     case TransactionCheck::InvalidReceiptNumber:
-        OpenBox(0, WindowTexts::invalidReceiptNumber(), kErrorStyle);
+        OpenBox(BoxKind::Message, WindowTexts::invalidReceiptNumber(), kErrorStyle);
         return;
     case TransactionCheck::Start:
         if (ChargeGuard::doubtToAskAbout(m_session->journal(), selectedTab())) {
@@ -536,7 +250,7 @@ void Form1::askBeforeSecondCharge()
     };
     auto *box = new Form2(m_timing, m_ownAnswers, this);
     const int n = boxStack().push(box);
-    box->ShowBox(qint16(n), 1, JournalTexts::secondChargeQuestion(), kSecondChargeStyle);
+    box->ShowBox(qint16(n), BoxKind::Buttons, JournalTexts::secondChargeQuestion(), kSecondChargeStyle);
 }
 
 void Form1::onTabChanged()
@@ -598,17 +312,11 @@ void Form1::onPreviewKey(QKeyEvent *event)
         NextTab();
     }
 
-    const QString typed = KeyPreview::burstCharacters(event, m_swipe->isBurstOpen());
-    if (!typed.isEmpty())
-        m_swipe->keyPress(typed);
 }
 
 void Form1::onBurstOpened()
 {
-    // The key that opened the burst has not reached its field yet.
-    for (int field : {2, 3, 4, 7, 8, 9})
-        m_textBeforeBurst[field] = entryField(field)->text();
-    savedAmountText = m_textBeforeBurst[2];
+    savedAmountText = m_guard->textBeforeBurst(Text2);
     // An input method that caches the focused field's answer learns that
     // composition is off for the burst.
     QGuiApplication::inputMethod()->update(Qt::ImEnabled);
@@ -616,8 +324,7 @@ void Form1::onBurstOpened()
 
 void Form1::forgetTextsBeforeBurst()
 {
-    for (QString &text : m_textBeforeBurst)
-        text.clear();
+    m_guard->forget();
     savedAmountText.clear();
 }
 
@@ -649,30 +356,21 @@ void Form1::keyPressEvent(QKeyEvent *event)
     QMainWindow::keyPressEvent(event);
 }
 
-void Form1::EndOfBurst()
+void Form1::onTypedBurst()
 {
-    const bool swipe = m_swipe->closeBurst();
-    if (!swipe) {
-        savedAmountText = Text2->text();
-        m_swipe->clearKeyBuffer();
-        QGuiApplication::inputMethod()->update(Qt::ImEnabled);
-        return;
-    }
-
+    savedAmountText = Text2->text();
+    m_guard->detector().clearKeyBuffer();
     QGuiApplication::inputMethod()->update(Qt::ImEnabled);
-    // The burst also landed in the focused field (whole, cut at a maximum
-    // length, or over a selection): every entry field gets back the text it
-    // had when the burst began, so no track text stays in clear and the
-    // amount is the one the cashier saw.
-    const QString &burst = m_swipe->keyBuffer();
-    for (int field : {2, 3, 4, 7, 8, 9}) {
-        SelectingLineEdit *f = entryField(field);
-        if (f->text() != m_textBeforeBurst[field])
-            f->setText(m_textBeforeBurst[field]);
-    }
+}
 
+void Form1::onSwipe(const QString &track)
+{
+    // The guard has put every entry field back as it was when the burst
+    // began, so no track text stays in clear and the amount is the one the
+    // cashier saw.
+    QGuiApplication::inputMethod()->update(Qt::ImEnabled);
     if (Frame1->isVisibleTo(this) && Frame1->isEnabled() && TabStrip1->isEnabled() && !fReportMode) {
-        Text1->setText(burst);
+        Text1->setText(track);
         ValidateAndStart();
     }
 }
@@ -768,13 +466,18 @@ void Form1::reprintReceipt()
 
 void Form1::checkWithServer(const JournalTransaction &transaction)
 {
-    if (m_swipe->isBurstOpen())
+    if (m_guard->isBurstOpen())
         return;
     if (m_session->SessionState != PaymentSession::Idle) {
-        OpenBox(0, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
+        OpenBox(BoxKind::Message, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
         return;
     }
     m_doubtCheck->start(transaction);
+}
+
+CardSwipeDetector &Form1::swipeDetector()
+{
+    return m_guard->detector();
 }
 
 Settings *Form1::settingsDialog() const
@@ -786,7 +489,16 @@ void Form1::showSettingsDialog()
 {
     if (!m_settings) {
         m_settings = new Settings(*this, this, [this] { return m_spooler->destinations(); },
-                                  [this] { ApplyProgramMode(); }, &m_timing);
+                                  [this] { ApplyProgramMode(); });
+        // The dialog takes the keyboard while the window is disabled: a card
+        // swiped into it by mistake leaves nothing in its fields, and the
+        // reader's Enter presses nothing.
+        auto *guard = new SwipeGuard(m_settings, m_timing, m_settings->textFields());
+        guard->setSwallowEnterInBurst(true);
+        connect(guard, &SwipeGuard::swiped, guard, [guard] {
+            guard->forget();
+            guard->detector().clearKeyBuffer();
+        });
     }
     m_settings->ShowData();
     setEnabled(false);
@@ -828,19 +540,19 @@ void Form1::tellStartupFindings()
         auto *box = new Form2(m_timing, m_ownAnswers, this);
         connect(box, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { close(); }); });
         const int n = boxStack().push(box);
-        box->ShowBox(qint16(n), 0, JournalTexts::alreadyRunning(), JournalTexts::kAlreadyRunningStyle);
+        box->ShowBox(qint16(n), BoxKind::Message, JournalTexts::alreadyRunning(), JournalTexts::kAlreadyRunningStyle);
         return;
     }
     if (m_tellApprovedBeforeCrash) {
-        OpenBox(0, JournalTexts::crashAfterApproval(*m_tellApprovedBeforeCrash), JournalTexts::kCrashNoticeStyle);
+        OpenBox(BoxKind::Message, JournalTexts::crashAfterApproval(*m_tellApprovedBeforeCrash), JournalTexts::kCrashNoticeStyle);
         m_tellApprovedBeforeCrash.reset();
     }
     if (m_tellRestartDoubt) {
         m_tellRestartDoubt = false;
-        OpenBox(0, PaymentSession::kOutcomeUnknownText, PaymentSession::kOutcomeUnknownStyle);
+        OpenBox(BoxKind::Message, SessionText::kOutcomeUnknown, SessionText::kOutcomeUnknownStyle);
     }
     if (!m_tellJournalUnwritable.isEmpty()) {
-        OpenBox(0, m_tellJournalUnwritable, PaymentSession::kJournalUnwritableStyle);
+        OpenBox(BoxKind::Message, m_tellJournalUnwritable, SessionText::kJournalUnwritableStyle);
         m_tellJournalUnwritable.clear();
     }
 }
@@ -851,7 +563,7 @@ void Form1::tellJournalUnwritable(const QString &text, qint32 style)
         m_tellJournalUnwritable = text;
         return;
     }
-    OpenBox(0, text, style);
+    OpenBox(BoxKind::Message, text, style);
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -872,71 +584,15 @@ void Form1::closeEvent(QCloseEvent *event)
 
 // --- SessionHost -----------------------------------------------------------
 
-void Form1::showRunningLayout()
-{
-    Command1->setEnabled(false);
-    Text10->clear();
-    TabStrip1->setEnabled(false);
-    Command2->setEnabled(true);
-    Report->setEnabled(false);
-    for (int frame : {1, 2, 3, 5})
-        SetFrameEnabled(frame, false);
-    SettingsM->setEnabled(false);
-}
-
-void Form1::showIdleLayout()
-{
-    Command1->setEnabled(true);
-    Command2->setEnabled(false);
-    TabStrip1->setEnabled(true);
-    for (int frame : {1, 2, 3, 5})
-        SetFrameEnabled(frame, true);
-    QCoreApplication::processEvents();
-    SettingsM->setEnabled(true);
-    Report->setEnabled(true);
-    // A check whose session ended without the server's answer fails there.
-    const bool checking = m_doubtCheck->running();
-    m_doubtCheck->onSessionEnded();
-    if (!checking && m_lastTransactionDialog && m_lastTransactionDialog->isVisible())
-        m_lastTransactionDialog->refresh();
-    // During the session the focus sat on "Loobu", which is disabled again:
-    // the cashier's next keys belong in the selected tab's first field, as
-    // when the status line passes the focus on.
-    if (!fReportMode && isActiveWindow())
-        FocusSelectedTab();
-}
-
-void Form1::setStatusLine(const QString &text)
-{
-    Text10->setText(text);
-    Text10->setCursorPosition(0);
-    // The status line never has the focus: a screen reader learns of the
-    // server's text through its description.
-    Text10->setAccessibleDescription(text);
-    QAccessibleEvent changed(Text10, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&changed);
-}
-
-void Form1::showFinalStatus(const QString &text)
-{
-    Text10->setEnabled(true);
-    setStatusLine(text);
-}
-
-void Form1::setStatusBarText(const QString &text)
-{
-    m_statusBarText->setText(text);
-}
-
 int Form1::selectedTab() const
 {
     return TabStrip1->currentIndex() + 1;
 }
 
-QString Form1::entryFieldText(int fieldNumber) const
+TransactionRequest Form1::transactionRequest() const
 {
-    const SelectingLineEdit *f = entryField(fieldNumber);
-    return f ? f->text() : QString();
+    const TabFields fields{Text2->text(), Text3->text(), Text4->text(), Text7->text(), Text8->text(), Text9->text()};
+    return RequestOfTab(selectedTab(), fields, Text1->text());
 }
 
 void Form1::clearCardField()
@@ -944,8 +600,8 @@ void Form1::clearCardField()
     Text1->clear();
     // The last swipe's text is of no use once its session has ended; keep it
     // only while a burst is still being timed.
-    if (!m_swipe->isBurstOpen())
-        m_swipe->clearKeyBuffer();
+    if (!m_guard->isBurstOpen())
+        m_guard->detector().clearKeyBuffer();
 }
 
 void Form1::clearEntryFields()
@@ -955,7 +611,7 @@ void Form1::clearEntryFields()
     // What the fields held before is gone with them: a swipe into the empty
     // amount field must not bring back the last customer's amount.
     forgetTextsBeforeBurst();
-    m_swipe->clearKeyBuffer();
+    m_guard->detector().clearKeyBuffer();
 }
 
 void Form1::PrintReceipt(const QByteArray &receiptFrame, qint32 stan)
@@ -971,7 +627,7 @@ void Form1::DecodeReport(const VaroManager &message)
         return;
     }
     // Decodes the answer, saves and opens "Report.pdf", and ends the session.
-    SessionReportHost host(*m_session, *this);
+    SessionReportHost host(*m_session, *this, m_reportRequest);
     ::DecodeReport(message, host);
 }
 

@@ -20,6 +20,7 @@
 #include "journal/LastTransactionHost.h"
 #include "journal/Form5.h"
 #include "printing/ReceiptCopy.h"
+#include "reports/ReportRequest.h"
 #include "reports/ReportRequester.h"
 #include "session/ConsoleSettings.h"
 #include "session/PaymentSession.h"
@@ -37,7 +38,6 @@
 class CardSwipeDetector;
 class Form2;
 class Form5;
-class KeyPreview;
 class PlatformPrinter;
 class QAction;
 class QGroupBox;
@@ -52,6 +52,7 @@ class ReceiptPrinter;
 class SelectingLineEdit;
 class Settings;
 class Spooler;
+class SwipeGuard;
 class TillLock;
 class Timing;
 
@@ -102,9 +103,6 @@ public:
     void NextTab();
     void FocusSelectedTab();
 
-    // --- Card swipes: Timer3 fired ----------------------------------------
-    void EndOfBurst();
-
     // --- Prompt boxes ------------------------------------------------------
     void OpenBox(quint8 kind, const QString &text, qint32 style) override;
     void CloseAllBoxes() override;
@@ -137,7 +135,7 @@ public:
     QWidget *reportDialog() const { return m_reportDialog.data(); }
     QWidget *posCommandDialog() const { return m_posCommandDialog.data(); }
     Form5 *lastTransactionDialog() const { return m_lastTransactionDialog.data(); }
-    CardSwipeDetector &swipeDetector() { return *m_swipe; }
+    CardSwipeDetector &swipeDetector();
 
     // Window fields of the tabs and the swipe capture. savedAmountText is
     // the amount field as it stood just before the current (or last) burst
@@ -159,8 +157,7 @@ private:
     void setStatusLine(const QString &text) override;
     void showFinalStatus(const QString &text) override;
     void setStatusBarText(const QString &text) override;
-    int selectedTab() const override;
-    QString entryFieldText(int fieldNumber) const override;
+    TransactionRequest transactionRequest() const override;
     void clearCardField() override;
     void clearEntryFields() override;
     void PrintReceipt(const QByteArray &receiptFrame, qint32 stan) override;
@@ -174,9 +171,14 @@ private:
     void buildWidgets();
     void buildMenu();
     void setTabOrderChain();
+    // The selected transaction tab, 1 to 5.
+    int selectedTab() const;
     void onTabChanged();
     void onPreviewKey(QKeyEvent *event);
+    // The swipe guard's verdicts on a burst.
     void onBurstOpened();
+    void onTypedBurst();
+    void onSwipe(const QString &track);
     // Empties the entry fields' copies kept for the swipe cut-out.
     void forgetTextsBeforeBurst();
     void onStatusLineFocus();
@@ -195,8 +197,7 @@ private:
     PlatformPrinter *m_platformPrinter;
     std::unique_ptr<ReceiptPrinter> m_receiptPrinter;
     PaymentSession *m_session = nullptr;
-    CardSwipeDetector *m_swipe = nullptr;
-    KeyPreview *m_keyPreview = nullptr;
+    SwipeGuard *m_guard = nullptr;
 
     // Controls, named as the window's own.
     QTabBar *TabStrip1 = nullptr;
@@ -227,9 +228,6 @@ private:
     QAction *LastTransaction = nullptr;
     QAction *Quit = nullptr;
 
-    // Every entry field's text as it stood when the current burst opened,
-    // by field number; a swipe puts them back.
-    QString m_textBeforeBurst[10];
     // The application lost the focus to another program: the next
     // activation of this window is the cashier coming back, and the focus
     // and selection stay where they were.
@@ -255,6 +253,8 @@ private:
     };
     OwnAnswers m_ownAnswers;
 
+    // The report the running (or last) report session asked for.
+    ReportRequest m_reportRequest;
     // The last approved receipt of this run, for a reprint; memory only.
     ReceiptCopy m_receiptCopy;
     std::unique_ptr<DoubtCheck> m_doubtCheck;

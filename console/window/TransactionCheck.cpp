@@ -1,5 +1,6 @@
 #include "window/TransactionCheck.h"
 
+#include "common/Helpers.h"
 #include "window/AmountRules.h"
 
 namespace {
@@ -47,4 +48,37 @@ TransactionCheck CheckTransaction(int tab, const TabFields &fields, bool burstOp
         break;
     }
     return TransactionCheck::Start;
+}
+
+TransactionRequest RequestOfTab(int tab, const TabFields &fields, const QString &cardText, const QLocale &locale)
+{
+    using Op = TransactionRequest::Operation;
+    TransactionRequest request;
+    const auto amountOf = [&request](const QString &text) { GetAmount(text, request.amount); };
+    switch (tab) {
+    case 1:
+    case 4:
+        request.operation = Op::CardPayment;
+        request.booking = tab == 4;
+        amountOf(fields.text2);
+        request.cardText = NormalizeTrackText(cardText);
+        break;
+    case 2:
+        request.operation = Op::Cancellation;
+        request.receiptNumber = ReceiptNumberA(fields.text3, locale).value_or(-1);
+        break;
+    case 3:
+        request.operation = Op::Tip;
+        amountOf(fields.text9);
+        request.receiptNumber = ReceiptNumberA(fields.text8, locale).value_or(-1);
+        break;
+    case 5:
+        request.operation = Op::BookingCompletion;
+        amountOf(fields.text7);
+        request.receiptNumber = ReceiptNumberB(fields.text4).value_or(-1);
+        break;
+    default:
+        break;
+    }
+    return request;
 }

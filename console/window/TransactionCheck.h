@@ -3,6 +3,8 @@
 // acts on the outcome: a message, the card field emptied, or BeginSession.
 #pragma once
 
+#include "session/TransactionRequest.h"
+
 #include <QLocale>
 #include <QString>
 
@@ -27,3 +29,12 @@ enum class TransactionCheck {
 // receipt number before the amount.
 TransactionCheck CheckTransaction(int tab, const TabFields &fields, bool burstOpen,
                                   const QLocale &locale = QLocale::system());
+
+// The request of the selected tab, built from its fields with the same rules
+// as the check (a text the rules refuse gives amount 0 or receipt number -1,
+// which a checked tab never has). cardText is the card field as typed or
+// swiped; the request carries it normalised as a track. Tab 1 is a payment,
+// 4 a booking, 2 a cancellation, 3 a tip, 5 a booking completion; any other
+// number gives no operation.
+TransactionRequest RequestOfTab(int tab, const TabFields &fields, const QString &cardText,
+                                const QLocale &locale = QLocale::system());

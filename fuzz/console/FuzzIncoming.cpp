@@ -25,6 +25,8 @@
 #include "session/SessionHost.h"
 #include "session/TransactionLog.h"
 #include "session/VaroMessages.h"
+#include "window/TransactionCheck.h"
+#include "reports/ReportRequest.h"
 
 #include <VaroFrameFormat.h>
 #include <VaroManager.h>
@@ -72,14 +74,12 @@ public:
     void setStatusLine(const QString &) override {}
     void showFinalStatus(const QString &) override {}
     void setStatusBarText(const QString &) override {}
-    int selectedTab() const override { return tab; }
-    QString entryFieldText(int fieldNumber) const override
+    TransactionRequest transactionRequest() const override
     {
-        switch (fieldNumber) {
-        case 1: return QStringLiteral(";4444333322221111=30121010000000000000?");
-        case 3: case 4: case 8: return QStringLiteral("123456");
-        default: return QStringLiteral("12.50");
-        }
+        const QString amount = QStringLiteral("12.50");
+        const QString receipt = QStringLiteral("123456");
+        const TabFields fields{amount, receipt, receipt, amount, receipt, amount};
+        return RequestOfTab(tab, fields, QStringLiteral(";4444333322221111=30121010000000000000?"));
     }
     void clearCardField() override {}
     void clearEntryFields() override {}
@@ -238,7 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     h.host.tab = op < 5 ? op + 1 : 1;
     qint16 expected = PaymentSession::CardPayment;
     if (op == 5) {
-        s.PrepareReport(QDate(2026, 1, 1), QDate(2026, 1, 31), qint16(arg % 6), arg >> 7);
+        ReportRequest::ofDialog(QDate(2026, 1, 1), QDate(2026, 1, 31), qint16(arg % 6), arg >> 7).startOn(s);
         expected = PaymentSession::ReportRequest;
     } else if (op == 6) {
         s.PreparePOSCommand(arg);

@@ -103,8 +103,7 @@ public:
     bool reportOnlyApproved() const override { return false; }
     qint16 reportGroupColumn() const override { return 0; }
     QString reportPeriodText() const override { return QStringLiteral("Periood: "); }
-    void closeConnection() override {}
-    void setCancelLocked(bool) override {}
+    void closeForReport() override {}
     void setStatusLine(const QString &) override {}
     void processEvents() override {}
     void LogEvent(const QString &) override {}

@@ -1,6 +1,6 @@
 // `Tellar --config list|get|set` run directly, with its output and exit codes.
 #include "common/CodePage.h"
-#include "common/ConfigCommand.h"
+#include "tech/ConfigCommand.h"
 #include "common/Config.h"
 
 #include "TestDir.h"

@@ -1,5 +1,6 @@
 // The formatting and parsing helpers, row by row, and their independence of
 // the C locale.
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 
 #include "TestDir.h"

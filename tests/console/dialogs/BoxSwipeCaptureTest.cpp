@@ -1,6 +1,6 @@
 // Swipe capture of masked boxes: fast bursts kept, slow typing dropped.
 #include "dialogs/BoxSwipeCapture.h"
-#include "window/Timing.h"
+#include "common/Timing.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "dialogs/BoxStack.h"
 #include "dialogs/Form2.h"
 #include "dialogs/PromptAnswers.h"
-#include "window/Timing.h"
+#include "common/Timing.h"
 
 #include "../window/KeyTyping.h"
 

@@ -15,6 +15,7 @@
 // The suite prints its table at the end: per transaction and point, how many
 // cases ran and in how many the cashier saw what he must.
 #include "SimWindowFixture.h"
+#include "session/SessionTexts.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -453,7 +454,7 @@ TEST_P(FaultMatrix, CashierSeesTheOutcome)
     // answer came, and then the cashier is told so on top of the failure.
     const QList<JournalTransaction> journaled = journalTransactions();
     const QStringList boxes = messageTexts();
-    const bool doubtBox = !boxes.isEmpty() && boxes.last() == PaymentSession::kOutcomeUnknownText;
+    const bool doubtBox = !boxes.isEmpty() && boxes.last() == SessionText::kOutcomeUnknown;
     const QString outcome = journaled.size() == 1 && journaled[0].outcome ? journaled[0].outcome->event : QString();
     bool journalRight = false;
     if (serverCodes.contains(kApprovalCode)) {

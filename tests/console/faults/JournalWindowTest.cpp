@@ -7,6 +7,7 @@
 // a second console on the till refuses to start, and a console killed with
 // SIGKILL is found out at the next start.
 #include "SimWindowFixture.h"
+#include "session/SessionTexts.h"
 
 #include "journal/Form5.h"
 #include "journal/JournalTexts.h"
@@ -20,7 +21,7 @@
 namespace {
 
 const QString kSocketClosed = u"Ühendus maksesüsteemiga katkes. (Socket closed)"_qs;
-const QString kUnknown = PaymentSession::kOutcomeUnknownText;
+const QString kUnknown = SessionText::kOutcomeUnknown;
 constexpr char kCardNumber[] = "4111111111111111";
 
 // A payment of 12.50 that the server approves (STAN 123) and closes as usual:

@@ -11,6 +11,7 @@
 // time-out, since the server sends nothing after it but the answer to
 // "0023": a console that waited for more data would fail here.
 #include "SimWindowFixture.h"
+#include "session/SessionTexts.h"
 
 #include "session/TransactionLog.h"
 
@@ -131,7 +132,7 @@ TEST_F(OutcomeWindow, DeclineBehindTheApprovalMakesTheTransactionADoubt)
     open();
     swipePayment();
     ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs));
-    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(PaymentSession::kOutcomeUnknownText); }));
+    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(SessionText::kOutcomeUnknown); }));
     EXPECT_FALSE(messageTexts().contains(kCancelledText));
     EXPECT_EQ(clientCodes.count("0023"), 1) << "one close for one session";
     ASSERT_TRUE(journalTransactions().last().outcome);
@@ -154,7 +155,7 @@ TEST_F(OutcomeWindow, ApprovalBehindTheDeclineIsADoubtAndNeverPrinted)
     open();
     swipePayment();
     ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs));
-    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(PaymentSession::kOutcomeUnknownText); }))
+    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(SessionText::kOutcomeUnknown); }))
         << messageTexts().join(u" | ").toStdString();
     EXPECT_EQ(printer.documents, 0) << "an approval behind a decline was printed";
     EXPECT_TRUE(logBytes().contains("ApproveMessage: STAN=321"));

@@ -17,7 +17,7 @@
 #include "journal/Form5.h"
 #include "session/PaymentSession.h"
 #include "window/Form1.h"
-#include "window/Timing.h"
+#include "common/Timing.h"
 
 #include "../window/KeyTyping.h"
 #include "../window/SimConsole.h"

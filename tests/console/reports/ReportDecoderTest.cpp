@@ -4,6 +4,7 @@
 #include "ReportTestSupport.h"
 
 #include "common/CodePage.h"
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "reports/ReportDecoder.h"
 

@@ -107,7 +107,7 @@ TEST_F(ReportFlow, DecodeReportRunsEveryStepInOrder)
     host.groupColumn = 5;
     DecodeReport(makeAnswer({Record().withCard(""), Record().withCard("VISA")}), host, options);
     EXPECT_EQ(stepCalls(),
-              QStringList({QStringLiteral("closeConnection"), QStringLiteral("setCancelLocked: true"),
+              QStringList({QStringLiteral("closeForReport"),
                            QStringLiteral("setStatusLine: Sõnumi dekodeerimine..."),
                            QStringLiteral("LogEvent: Checkpoint1"), QStringLiteral("LogEvent: Checkpoint2"),
                            QStringLiteral("LogEvent: Checkpoint3"),
@@ -167,7 +167,7 @@ TEST_P(RejectedAnswer, ReturnsToIdleAndTellsTheCashier)
     const RejectedRow &row = GetParam();
     DecodeReport(makeAnswer({recordFrame(Record())}, row.count, row.status), host, options);
     EXPECT_EQ(host.calls,
-              QStringList({QStringLiteral("closeConnection"), QStringLiteral("setCancelLocked: true"),
+              QStringList({QStringLiteral("closeForReport"),
                            QStringLiteral("setStatusLine: Sõnumi dekodeerimine..."),
                            QStringLiteral("LogEvent: ") + QString::fromLatin1(row.log),
                            QStringLiteral("ReturnToIdle"), QStringLiteral("OpenBox: ") + kRejected}));

@@ -8,16 +8,19 @@
 
 #include "common/AppPaths.h"
 #include "common/Clock.h"
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "reports/DocumentOpener.h"
 #include "reports/Form3.h"
 #include "reports/Form4.h"
 #include "reports/ReportDecoder.h"
 #include "reports/ReportRequester.h"
+#include "reports/ReportRequest.h"
 #include "reports/SessionReportHost.h"
 #include "session/ConsoleSettings.h"
 #include "session/PaymentSession.h"
 #include "session/SessionHost.h"
+#include "window/TransactionCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +114,7 @@ class TestWindow final : public SessionHost, public ReportRequester {
 public:
     ConsoleSettings settings;
     std::unique_ptr<PaymentSession> session;
+    ReportRequest request;
     QStringList boxes;
     QStringList finalStatus;
     int entryClears = 0;
@@ -125,7 +129,11 @@ public:
 
     Outcome PrepareReport(const QDate &from, const QDate &to, qint16 group, quint8 onlyApproved) override
     {
-        return session->PrepareReport(from, to, group, onlyApproved) ? Outcome::Started : Outcome::SessionRunning;
+        const ReportRequest asked = ReportRequest::ofDialog(from, to, group, onlyApproved);
+        if (!asked.startOn(*session))
+            return Outcome::SessionRunning;
+        request = asked;
+        return Outcome::Started;
     }
     Outcome PreparePOSCommand(quint8 commandId) override
     {
@@ -134,7 +142,7 @@ public:
 
     void DecodeReport(const VaroManager &message) override
     {
-        SessionReportHost host(*session, *this);
+        SessionReportHost host(*session, *this, request);
         ::DecodeReport(message, host);
     }
 
@@ -149,8 +157,7 @@ public:
     void setStatusLine(const QString &) override {}
     void showFinalStatus(const QString &text) override { finalStatus << text; }
     void setStatusBarText(const QString &) override {}
-    int selectedTab() const override { return 1; }
-    QString entryFieldText(int) const override { return QString(); }
+    TransactionRequest transactionRequest() const override { return RequestOfTab(1, TabFields{}, QString()); }
     void clearCardField() override {}
     void clearEntryFields() override { ++entryClears; }
     void PrintReceipt(const QByteArray &, qint32) override {}
@@ -233,7 +240,7 @@ TEST_F(ReportSession, ReportFromTheDialogIsSavedOpenedAndTheConsoleIdle)
     EXPECT_EQ(window->entryClears, 1);
     EXPECT_FALSE(window->session->CancelLocked);
     EXPECT_FALSE(window->session->ReportPending);
-    EXPECT_EQ(window->session->ReportGroup, 5);
+    EXPECT_EQ(window->request.groupColumn, 5);
 
     const ToolResult check = qpdfCheck(report);
     EXPECT_EQ(check.exitCode, 0) << check.output.toStdString();

@@ -1,5 +1,6 @@
 #include "ReportTestSupport.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 
 #include <gtest/gtest.h>
@@ -76,11 +77,6 @@ QStringList FakeReportHost::callsStartingWith(const QString &prefix) const
             found << c;
     }
     return found;
-}
-
-void FakeReportHost::setCancelLocked(bool locked)
-{
-    calls << QStringLiteral("setCancelLocked: %1").arg(locked ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 void FakeReportHost::setStatusLine(const QString &text)

@@ -122,8 +122,7 @@ public:
     bool reportOnlyApproved() const override { return onlyApproved; }
     qint16 reportGroupColumn() const override { return groupColumn; }
     QString reportPeriodText() const override { return periodText; }
-    void closeConnection() override { calls << QStringLiteral("closeConnection"); }
-    void setCancelLocked(bool locked) override;
+    void closeForReport() override { calls << QStringLiteral("closeForReport"); }
     void setStatusLine(const QString &text) override;
     void processEvents() override;
     void LogEvent(const QString &text) override;

@@ -5,6 +5,7 @@
 #include "SessionFixture.h"
 
 #include "common/Helpers.h"
+#include "reports/ReportRequest.h"
 #include "session/TransactionLog.h"
 
 namespace {
@@ -119,7 +120,7 @@ TEST_F(OutcomeSafetyTest, ReportAnswerInTheReportRequestGoesToTheDecoder)
         session->CancelLocked = true;
         session->ReturnToIdle();
     };
-    session->PrepareReport(QDate(2026, 3, 1), QDate(2026, 3, 5), 0, 1);
+    ReportRequest::ofDialog(QDate(2026, 3, 1), QDate(2026, 3, 5), 0, 1).startOn(*session);
     ASSERT_TRUE(server.waitForPeer());
     ASSERT_TRUE(server.nextFrame());
     ASSERT_EQ(session->SessionState, State::ReportRequest);

@@ -1,9 +1,12 @@
 // Whole sessions over loopback: the session steps, the requests of each
 // operation as the server receives them, and the transport's failures.
 #include "SessionFixture.h"
+#include "session/SessionTexts.h"
 
 #include "common/Config.h"
+#include "common/Bytes.h"
 #include "common/Helpers.h"
+#include "reports/ReportRequest.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -129,8 +132,8 @@ class ReportGroupTest : public SessionFixture, public ::testing::WithParamInterf
 
 TEST_P(ReportGroupTest, ListPositionIsStoredAsItsGroupCode)
 {
-    session->PrepareReport(QDate(2026, 3, 5), QDate(2026, 3, 5), GetParam().listPosition, 1);
-    EXPECT_EQ(session->ReportGroup, GetParam().groupCode);
+    const ReportRequest request = ReportRequest::ofDialog(QDate(2026, 3, 5), QDate(2026, 3, 5), GetParam().listPosition, 1);
+    EXPECT_EQ(request.groupColumn, GetParam().groupCode);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ReportGroupTest,
@@ -142,9 +145,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, ReportGroupTest,
 
 TEST_F(PaymentSessionTest, ReportRequestForOneDayAsksForTheWholeDay)
 {
-    session->PrepareReport(QDate(2005, 4, 7), QDate(2005, 4, 7), 3, 7);
+    const ReportRequest request = ReportRequest::ofDialog(QDate(2005, 4, 7), QDate(2005, 4, 7), 3, 7);
+    request.startOn(*session);
     EXPECT_TRUE(session->ReportPending);
-    EXPECT_EQ(session->ReportOnlyApproved, 1);
+    EXPECT_TRUE(request.onlyApproved);
     ASSERT_TRUE(server.waitForPeer());
     const auto f = server.nextFrame();
     ASSERT_TRUE(f);
@@ -153,18 +157,19 @@ TEST_F(PaymentSessionTest, ReportRequestForOneDayAsksForTheWholeDay)
     EXPECT_EQ(f->field(5), "050407000000");
     EXPECT_EQ(f->field(9), "050407235959");
     EXPECT_EQ(session->SessionState, State::ReportRequest);
-    EXPECT_EQ(session->ReportPeriodText, QStringLiteral("Periood: 07.04.2005 00:00:00 - 07.04.2005 23:59:59"));
+    EXPECT_EQ(request.periodText(), QStringLiteral("Periood: 07.04.2005 00:00:00 - 07.04.2005 23:59:59"));
 }
 
 TEST_F(PaymentSessionTest, ReportPendingWinsOverAPendingPosCommand)
 {
     session->PendingPosCommand = 2;
-    session->PrepareReport(QDate(2026, 1, 1), QDate(2026, 1, 31), 0, 0);
+    const ReportRequest request = ReportRequest::ofDialog(QDate(2026, 1, 1), QDate(2026, 1, 31), 0, 0);
+    request.startOn(*session);
     ASSERT_TRUE(server.waitForPeer());
     const auto f = server.nextFrame();
     ASSERT_TRUE(f);
     EXPECT_EQ(f->field(1), "0019");
-    EXPECT_EQ(session->ReportOnlyApproved, 0);
+    EXPECT_FALSE(request.onlyApproved);
 }
 
 TEST_F(PaymentSessionTest, PosCommandIsSentWithItsByte)
@@ -272,7 +277,7 @@ TEST_F(PaymentSessionTest, SilentServerTimesOutAndTheWindowIsIdle)
     ASSERT_TRUE(startPayment());
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)"),
-                                           PaymentSession::kOutcomeUnknownText}));
+                                           SessionText::kOutcomeUnknown}));
     EXPECT_EQ(host.calls.last(), QStringLiteral("OpenBox"));
     EXPECT_TRUE(host.calls.contains(QStringLiteral("showIdleLayout")));
     EXPECT_TRUE(waitUntil([&] { return server.peerDisconnected(); }));
@@ -294,7 +299,7 @@ TEST_F(PaymentSessionTest, KeepAlivesKeepTheSessionPastTheAnswerTimeout)
     // Silence then ends it.
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)"),
-                                           PaymentSession::kOutcomeUnknownText}));
+                                           SessionText::kOutcomeUnknown}));
 }
 
 TEST_F(PaymentSessionTest, ServerCloseDuringPaymentShowsSocketClosed)
@@ -303,7 +308,7 @@ TEST_F(PaymentSessionTest, ServerCloseDuringPaymentShowsSocketClosed)
     server.closePeer();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           PaymentSession::kOutcomeUnknownText}));
+                                           SessionText::kOutcomeUnknown}));
 }
 
 TEST_F(PaymentSessionTest, ServerCloseWhileClosingShowsNothing)

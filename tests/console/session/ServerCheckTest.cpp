@@ -6,6 +6,7 @@
 
 #include "SessionTestSupport.h"
 #include "common/Clock.h"
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "reports/ReportDecoder.h"
 

@@ -1,5 +1,8 @@
 // Faults of the session's first design, each with the case that exposed it.
 #include "SessionFixture.h"
+#include "session/SessionTexts.h"
+
+#include "reports/ReportRequest.h"
 
 #include <QThread>
 
@@ -90,7 +93,7 @@ TEST_F(SessionMendsTest, TimeoutExpiringWhileTheSessionEndsReportsNothing)
     ASSERT_TRUE(waitIdle());
     runEventsFor(200);
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           PaymentSession::kOutcomeUnknownText}));
+                                           SessionText::kOutcomeUnknown}));
 }
 
 // A frame that announces a huge length made the console buffer everything the
@@ -108,7 +111,7 @@ TEST_F(SessionMendsTest, ServerPassingTheReceiveBoundEndsTheSession)
     ASSERT_TRUE(waitIdle());
     EXPECT_TRUE(session->ReceiveBuffer.isEmpty());
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           PaymentSession::kOutcomeUnknownText}));
+                                           SessionText::kOutcomeUnknown}));
 }
 
 TEST_F(SessionMendsTest, FramesWithinTheReceiveBoundAreHandled)
@@ -136,7 +139,7 @@ TEST_F(SessionMendsTest, StartingASecondSessionWhileOneRunsIsRefused)
     ASSERT_TRUE(startPayment());
     const qint32 number = sessionNo();
     session->PreparePOSCommand(2);
-    session->PrepareReport(QDate(2026, 1, 1), QDate(2026, 1, 2), 1, 1);
+    ReportRequest::ofDialog(QDate(2026, 1, 1), QDate(2026, 1, 2), 1, 1).startOn(*session);
     session->BeginSession();
     EXPECT_EQ(sessionNo(), number);
     EXPECT_EQ(session->PendingPosCommand, -1);

@@ -2,6 +2,7 @@
 #include "session/SessionRequests.h"
 
 #include "SessionTestSupport.h"
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 
 #include <QLocale>

@@ -10,6 +10,7 @@
 // a window that only counts.
 #include "session/PaymentSession.h"
 #include "session/SessionHost.h"
+#include "window/TransactionCheck.h"
 
 #include "common/AppPaths.h"
 
@@ -45,10 +46,11 @@ public:
     void setStatusLine(const QString &) override {}
     void showFinalStatus(const QString &text) override { lastFinal = text; }
     void setStatusBarText(const QString &) override {}
-    int selectedTab() const override { return 1; }
-    QString entryFieldText(int n) const override
+    TransactionRequest transactionRequest() const override
     {
-        return n == 2 ? QStringLiteral("12,50") : n == 1 ? card : QString();
+        TabFields fields;
+        fields.text2 = QStringLiteral("12,50");
+        return RequestOfTab(1, fields, card);
     }
     void clearCardField() override { card.clear(); }
     void clearEntryFields() override { card.clear(); }

@@ -1,6 +1,8 @@
 #include "SessionTestSupport.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
+#include "window/TransactionCheck.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,6 +45,13 @@ QString testTmpParent()
 }
 
 // --- FakeSessionHost -----------------------------------------------------------
+
+TransactionRequest FakeSessionHost::transactionRequest() const
+{
+    const TabFields tabFields{fields.value(2), fields.value(3), fields.value(4),
+                              fields.value(7), fields.value(8), fields.value(9)};
+    return RequestOfTab(tab, tabFields, fields.value(1));
+}
 
 void FakeSessionHost::OpenBox(quint8 kind, const QString &text, qint32 style)
 {

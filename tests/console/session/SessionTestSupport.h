@@ -49,8 +49,8 @@ public:
     void setStatusLine(const QString &text) override;
     void showFinalStatus(const QString &text) override;
     void setStatusBarText(const QString &text) override;
-    int selectedTab() const override { return tab; }
-    QString entryFieldText(int fieldNumber) const override { return fields.value(fieldNumber); }
+    // The request the window would build from `tab` and `fields`.
+    TransactionRequest transactionRequest() const override;
     void clearCardField() override;
     void clearEntryFields() override;
     void PrintReceipt(const QByteArray &receiptFrame, qint32 stan) override;

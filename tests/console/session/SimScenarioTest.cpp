@@ -1,10 +1,13 @@
 // Whole sessions against the real varo-sim process and its shipped scenarios
 // (and a few written here for the faults), over loopback.
 #include "SessionFixture.h"
+#include "session/SessionTexts.h"
 
 #include "common/CodePage.h"
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "reports/ReportDecoder.h"
+#include "reports/ReportRequest.h"
 #include "reports/ReportTable.h"
 
 #include <QDir>
@@ -226,7 +229,7 @@ TEST_P(SimFaultScenarioTest, CashierIsToldTheOutcome)
         // A request written to a connection the server then reset may have
         // reached it: the console says the outcome is unknown.
         const QStringList shown = host.errorTexts();
-        const bool toldUnknown = shown.size() == 2 && shown.last() == PaymentSession::kOutcomeUnknownText;
+        const bool toldUnknown = shown.size() == 2 && shown.last() == SessionText::kOutcomeUnknown;
         ASSERT_TRUE(shown.size() == 1 || toldUnknown) << shown.join(u'|').toStdString() << sim.output().toStdString();
         EXPECT_TRUE(row.errors.contains(host.errorTexts().first())) << host.errorTexts().first().toStdString() << sim.output().toStdString();
     }
@@ -257,7 +260,7 @@ TEST_F(SimScenarioTest, SilentServerTimesOut)
     beginPayment();
     ASSERT_TRUE(waitIdle(15000));
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)"),
-                                           PaymentSession::kOutcomeUnknownText}));
+                                           SessionText::kOutcomeUnknown}));
 }
 
 TEST_F(SimScenarioTest, CloseInMidPaymentShowsSocketClosed)
@@ -266,7 +269,7 @@ TEST_F(SimScenarioTest, CloseInMidPaymentShowsSocketClosed)
     beginPayment();
     ASSERT_TRUE(waitIdle(15000));
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           PaymentSession::kOutcomeUnknownText}));
+                                           SessionText::kOutcomeUnknown}));
 }
 
 TEST_F(SimScenarioTest, SpecialCommandShowsTakenAfterTheServersClose)
@@ -288,7 +291,7 @@ TEST_F(SimScenarioTest, ReportAnswerReachesTheDecoder)
         session->ReturnToIdle();
     };
     ASSERT_TRUE(play({QStringLiteral("report-small.json")}));
-    session->PrepareReport(QDate(2025, 3, 14), QDate(2025, 3, 14), 0, 1);
+    ReportRequest::ofDialog(QDate(2025, 3, 14), QDate(2025, 3, 14), 0, 1).startOn(*session);
     ASSERT_TRUE(waitIdle(15000));
     ASSERT_EQ(host.reports.size(), 1u);
     EXPECT_EQ(DecodeInt32(QByteArray::fromStdString(host.reports.front().GetFieldData(10))), 2);
@@ -309,12 +312,12 @@ TEST_F(SimScenarioTest, ApprovalTheServerNeverSentIsListedInItsNextReport)
     beginPayment();
     ASSERT_TRUE(waitIdle(15000)) << sim.output().toStdString();
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           PaymentSession::kOutcomeUnknownText}))
+                                           SessionText::kOutcomeUnknown}))
         << sim.output().toStdString();
     EXPECT_TRUE(host.receipts.isEmpty());
     EXPECT_FALSE(logBytes().contains("ApproveMessage"));
 
-    session->PrepareReport(QDate(2025, 3, 14), QDate(2025, 3, 14), 0, 1);
+    ReportRequest::ofDialog(QDate(2025, 3, 14), QDate(2025, 3, 14), 0, 1).startOn(*session);
     ASSERT_TRUE(waitIdle(15000)) << sim.output().toStdString();
     ASSERT_EQ(host.reports.size(), 1u) << sim.output().toStdString();
     const DecodedReport decoded = DecodeReportAnswer(host.reports.front(), true);
@@ -392,7 +395,7 @@ TEST_F(SimScenarioTest, EndlessFrameEndsTheSessionAtTheReceiveBound)
     beginPayment();
     ASSERT_TRUE(waitIdle(15000));
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           PaymentSession::kOutcomeUnknownText}));
+                                           SessionText::kOutcomeUnknown}));
     EXPECT_TRUE(session->ReceiveBuffer.isEmpty());
 }
 

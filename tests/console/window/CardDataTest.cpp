@@ -5,7 +5,7 @@
 #include "SimConsoleFixture.h"
 
 #include "session/PaymentSession.h"
-#include "window/CardSwipeDetector.h"
+#include "widgets/CardSwipeDetector.h"
 
 #include <QDirIterator>
 

@@ -1,6 +1,7 @@
 // Burst timing: which bursts are card swipes, played at exact key spacings.
-#include "window/CardSwipeDetector.h"
-#include "window/Timing.h"
+#include "widgets/CardSwipeDetector.h"
+#include "common/DeadKeys.h"
+#include "common/Timing.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,10 @@
 // on the manual clock; what leaves the console is read at the silent server.
 #include "ConsoleFixture.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "session/PaymentSession.h"
-#include "window/CardSwipeDetector.h"
+#include "widgets/CardSwipeDetector.h"
 
 #include <QAccessible>
 #include <QClipboard>

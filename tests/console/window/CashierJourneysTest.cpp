@@ -7,6 +7,7 @@
 #include "ConsoleFixture.h"
 #include "SimConsole.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 #include "reports/Form3.h"
 #include "session/PaymentSession.h"

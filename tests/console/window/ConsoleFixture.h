@@ -11,7 +11,7 @@
 #include "printing/MemorySpooler.h"
 #include "printing/PlatformPrinter.h"
 #include "window/Form1.h"
-#include "window/Timing.h"
+#include "common/Timing.h"
 
 #include "KeyTyping.h"
 

@@ -2,7 +2,7 @@
 // manual clock, so the console's burst detection tells a swipe from typing.
 #pragma once
 
-#include "window/Timing.h"
+#include "common/Timing.h"
 
 #include <QChar>
 #include <QString>

@@ -15,7 +15,7 @@
 
 #include "dialogs/PromptAnswers.h"
 #include "session/PaymentSession.h"
-#include "window/CardSwipeDetector.h"
+#include "widgets/CardSwipeDetector.h"
 
 #include <VaroManager.h>
 

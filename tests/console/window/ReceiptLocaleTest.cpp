@@ -5,6 +5,7 @@
 // "Vigane kviitungi number." and sends nothing, in every locale.
 #include "ConsoleFixture.h"
 
+#include "common/Bytes.h"
 #include "common/Helpers.h"
 
 namespace {

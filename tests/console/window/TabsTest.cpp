@@ -3,7 +3,7 @@
 #include "ConsoleFixture.h"
 
 #include "session/PaymentSession.h"
-#include "window/CardSwipeDetector.h"
+#include "widgets/CardSwipeDetector.h"
 
 #include <QAction>
 #include <QSignalSpy>

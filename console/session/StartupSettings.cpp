@@ -1,4 +1,4 @@
-#include "window/StartupSettings.h"
+#include "session/StartupSettings.h"
 
 #include "common/Config.h"
 #include "common/Helpers.h"

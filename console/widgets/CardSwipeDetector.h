@@ -69,10 +69,3 @@ private:
     QString m_keyBuffer;
     qint64 m_burstStart = -1;
 };
-
-// The spacing character a dead key stands for in a card track ("´" for
-// Qt::Key_Dead_Acute, "`" for the grave, "^", "~", "¨", "ˇ" …); a null
-// character for any other key. A card track never holds composed letters, so
-// inside a burst a dead key is the character printed on its key.
-QChar DeadKeySpacingCharacter(int qtKey);
-

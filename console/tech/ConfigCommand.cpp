@@ -1,4 +1,4 @@
-#include "common/ConfigCommand.h"
+#include "tech/ConfigCommand.h"
 
 #include "common/AppPaths.h"
 #include "common/CodePage.h"

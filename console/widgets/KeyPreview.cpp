@@ -1,6 +1,6 @@
-#include "window/KeyPreview.h"
+#include "widgets/KeyPreview.h"
 
-#include "window/CardSwipeDetector.h"
+#include "common/DeadKeys.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 // lets the status line pass the focus on.
 #pragma once
 
-#include "window/TrackLineEdit.h"
+#include "widgets/TrackLineEdit.h"
 
 class SelectingLineEdit : public TrackLineEdit {
     Q_OBJECT

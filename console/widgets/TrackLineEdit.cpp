@@ -1,6 +1,6 @@
-#include "window/TrackLineEdit.h"
+#include "widgets/TrackLineEdit.h"
 
-#include "window/CardSwipeDetector.h"
+#include "common/DeadKeys.h"
 
 #include <QKeyEvent>
 

@@ -1,4 +1,4 @@
-#include "window/SelectingLineEdit.h"
+#include "widgets/SelectingLineEdit.h"
 
 #include <QFocusEvent>
 

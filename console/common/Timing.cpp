@@ -1,4 +1,4 @@
-#include "window/Timing.h"
+#include "common/Timing.h"
 
 #include <QTimer>
 
