@@ -129,6 +129,27 @@ def store():
     write(t, "value_before_key", b"\x01POS=1:1\n")
 
 
+def frame_reader():
+    # The session byte (0x02 -> session 3), then the reads the bytes arrive in.
+    t = "fuzz_frame_reader"
+    mine = dict(pos=b"00000000", session=b"000003")
+
+    def reads(data, size):
+        return b"\x02" + b"".join(bytes([len(data[i:i + size])]) + data[i:i + size]
+                                   for i in range(0, len(data), size))
+
+    approve = msg(b"0012", (13, struct.pack("<i", 123)), **mine)
+    keep = msg(b"0003", **mine)
+    write(t, "approval_whole", reads(approve, 200))
+    write(t, "approval_byte_by_byte", reads(approve, 1))
+    write(t, "noise_then_two_frames", reads(b"\r\nxx" + msg(b"0002", (5, b"Oodake"), **mine) + keep, 7))
+    write(t, "other_pos_then_ours", reads(msg(b"0012", pos=b"KASSA099", session=b"000003") + keep, 50))
+    write(t, "other_session", reads(msg(b"0012", pos=b"00000000", session=b"000002")
+                                    + msg(b"0012", pos=b"00000000", session=b"3"), 40))
+    write(t, "negative_length", reads(b"\x01\xff\xff\xff\xff" + keep, 30))
+    write(t, "bad_check_byte", reads(msg(b"0012", check=0, **mine) + keep, 64))
+
+
 def scenario():
     t = "fuzz_scenario"
     folder = os.path.join(HERE, "..", "sim", "scenarios")
@@ -142,5 +163,6 @@ if __name__ == "__main__":
     incoming()
     report()
     store()
+    frame_reader()
     scenario()
     sys.exit(0)

@@ -2,7 +2,7 @@
 
 #include "Ledger.h"
 
-#include "Scenario.h"
+#include "FrameBytes.h"
 
 #include "session/VaroMessages.h"
 
@@ -235,25 +235,18 @@ std::optional<std::string> makeRecord(RecordKind kind, int32_t stan, const Perio
     case RecordKind::Absent: return std::nullopt;
     }
 
-    FrameSpec frame;
-    frame.check = v.check;
-    auto add = [&frame](int16_t id, std::string data) {
-        FieldSpec field;
-        field.id = id;
-        field.value = std::move(data);
-        frame.fields.push_back(std::move(field));
-    };
-    add(RecordField::kTerminal, v.terminal);
-    add(RecordField::kStamp, v.stamp);
-    add(RecordField::kStan, *v.stan);
-    add(RecordField::kAmount, v.amount);
-    add(RecordField::kCard, v.card);
+    VaroManager frame;
+    frame.AddField(RecordField::kTerminal, v.terminal);
+    frame.AddField(RecordField::kStamp, v.stamp);
+    frame.AddField(RecordField::kStan, *v.stan);
+    frame.AddField(RecordField::kAmount, v.amount);
+    frame.AddField(RecordField::kCard, v.card);
     if (v.delivery)
-        add(RecordField::kDelivery, *v.delivery);
-    add(RecordField::kFlags, v.flags);
-    add(RecordField::kResponseCode, int32Bytes(v.code));
-    add(RecordField::kCancelMark, int32Bytes(v.cancelMark));
-    std::string bytes = buildFrame(frame, SendContext{});
+        frame.AddField(RecordField::kDelivery, *v.delivery);
+    frame.AddField(RecordField::kFlags, v.flags);
+    frame.AddField(RecordField::kResponseCode, int32Bytes(v.code));
+    frame.AddField(RecordField::kCancelMark, int32Bytes(v.cancelMark));
+    std::string bytes = finishFrame(frame, v.check);
     if (kind == RecordKind::Truncated) {
         // Any cut leaves fewer bytes than the length announces: the parser
         // waits for more and the decoder skips the record.

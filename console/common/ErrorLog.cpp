@@ -1,5 +1,7 @@
 #include "common/ErrorLog.h"
 
+#include "common/FileAppend.h"
+
 #include "common/AppPaths.h"
 #include "common/Clock.h"
 #include "common/CodePage.h"
@@ -65,18 +67,5 @@ void LogError(qint32 errorNumber, const QString &message, const QString &procedu
     // One write(2) on an O_APPEND descriptor: entries of two processes land
     // whole, one after the other. Every failure is swallowed: the log is
     // never a reason for an operation to fail.
-    const QByteArray nativePath = QFile::encodeName(path);
-    const int fd = ::open(nativePath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    qsizetype done = 0;
-    while (done < entry.size()) {
-        const ssize_t n = ::write(fd, entry.constData() + done, size_t(entry.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    ::close(fd);
+    FileAppend::append(path, entry);
 }

@@ -1,5 +1,7 @@
 #include "common/RegistryStore.h"
 
+#include "common/FileAppend.h"
+
 #include "common/AppPaths.h"
 #include "common/CodePage.h"
 
@@ -236,19 +238,10 @@ bool readAll(int fd, QByteArray *out)
 
 bool writeAll(int fd, const QByteArray &data)
 {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    const int error = FileAppend::writeAll(fd, data);
+    if (error != 0)
+        errno = error;
+    return error == 0;
 }
 
 // mkdir -p, telling "a path component is a file" (3) from other failures.

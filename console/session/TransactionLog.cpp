@@ -1,5 +1,7 @@
 #include "session/TransactionLog.h"
 
+#include "common/FileAppend.h"
+
 #include "common/Clock.h"
 
 #include <QFile>
@@ -72,29 +74,5 @@ void TransactionLog::logEvent(const QByteArray &text)
 
 int TransactionLog::AppendToFile(const QString &path, const QByteArray &data, QString *errorText)
 {
-    if (data.isEmpty())
-        return 0;
-    QFile file(path);
-    const auto fail = [&file, errorText] {
-        if (errorText)
-            *errorText = file.errorString();
-        const int number = int(file.error());
-        file.close();
-        return number != 0 ? number : int(QFileDevice::WriteError);
-    };
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return fail();
-    qint64 done = 0;
-    while (done < data.size()) {
-        const qint64 n = file.write(data.constData() + done, data.size() - done);
-        if (n <= 0)
-            return fail();
-        done += n;
-    }
-    if (!file.flush())
-        return fail();
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return fail();
-    return 0;
+    return FileAppend::append(path, data, errorText);
 }
