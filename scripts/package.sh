@@ -4,19 +4,33 @@
 # DEB generator. Writes tellar_<version>_amd64.deb into the build folder.
 #
 # Usage: bash scripts/package.sh [build-dir]   (default: build-package)
+#        bash scripts/package.sh --built DIR   package a build that exists
+#                                              (the suite's: the package test)
+#
+# CPack strips the programs and libraries it packs, so a build with debug
+# information packs the same files as a Release one would, at -O2 as Debian
+# builds its own packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = --built ]; then
+  build=${2:?usage: package.sh --built DIR}
+  prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+  if [ "$prefix" != /usr ]; then
+    echo "package.sh: $build installs into '$prefix'; the package needs /usr (configure it with -DCMAKE_INSTALL_PREFIX=/usr)" >&2
+    exit 1
+  fi
+  rm -f "$build"/tellar_*.deb
+  # The install step of CPack builds nothing that is up to date.
+  (cd "$build" && cpack -G DEB >/dev/null)
+  ls "$build"/tellar_*_amd64.deb
+  exit 0
+fi
 build=${1:-build-package}
 
 bash scripts/deps.sh
-
-# CMake reads these once, when the folder is first configured. All of
-# Debian's hardening, immediate binding included.
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-export CFLAGS CXXFLAGS LDFLAGS
+# shellcheck source=scripts/debian-build-flags.sh
+source scripts/debian-build-flags.sh
 
 launcher=()
 if command -v ccache >/dev/null; then

@@ -6,6 +6,8 @@
 
 #include "VaroManager.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
 
 namespace Sim {

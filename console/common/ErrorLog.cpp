@@ -67,5 +67,5 @@ void LogError(qint32 errorNumber, const QString &message, const QString &procedu
     // One write(2) on an O_APPEND descriptor: entries of two processes land
     // whole, one after the other. Every failure is swallowed: the log is
     // never a reason for an operation to fail.
-    FileAppend::append(path, entry);
+    FileAppend::append(path, entry, 0644);
 }

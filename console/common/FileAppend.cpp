@@ -26,7 +26,7 @@ int writeAll(int fd, QByteArrayView data)
     return 0;
 }
 
-int append(const QString &path, QByteArrayView data, QString *errorText)
+int append(const QString &path, QByteArrayView data, int mode, QString *errorText)
 {
     if (data.isEmpty())
         return 0;
@@ -36,7 +36,7 @@ int append(const QString &path, QByteArrayView data, QString *errorText)
         return error;
     };
     const QByteArray nativePath = QFile::encodeName(path);
-    const int fd = ::open(nativePath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(nativePath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, mode);
     if (fd < 0)
         return failed(errno);
     const int written = writeAll(fd, data);

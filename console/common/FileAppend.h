@@ -15,10 +15,10 @@ namespace FileAppend {
 // Writes all of data to fd; 0, or the errno of the write that failed.
 int writeAll(int fd, QByteArrayView data);
 
-// Appends data to the file at path, created (mode 0644) when missing, on an
-// O_APPEND descriptor: entries of two processes land whole, one after the
-// other. Nothing is done for empty data. 0, or the errno of what failed
-// (errorText, when given, gets its description).
-int append(const QString &path, QByteArrayView data, QString *errorText = nullptr);
+// Appends data to the file at path, created with mode (less the umask) when
+// missing, on an O_APPEND descriptor: entries of two processes land whole,
+// one after the other. Nothing is done for empty data. 0, or the errno of
+// what failed (errorText, when given, gets its description).
+int append(const QString &path, QByteArrayView data, int mode, QString *errorText = nullptr);
 
 } // namespace FileAppend

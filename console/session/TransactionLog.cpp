@@ -74,5 +74,7 @@ void TransactionLog::logEvent(const QByteArray &text)
 
 int TransactionLog::AppendToFile(const QString &path, const QByteArray &data, QString *errorText)
 {
-    return FileAppend::append(path, data, errorText);
+    // Readable and writable by the till's group, as a file Qt creates (the
+    // umask decides): every cashier's console of the till writes to it.
+    return FileAppend::append(path, data, 0666, errorText);
 }

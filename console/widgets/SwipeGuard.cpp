@@ -40,7 +40,6 @@ void SwipeGuard::forget()
 {
     for (QString &text : m_before)
         text.clear();
-    m_detector->clearKeyBuffer();
 }
 
 void SwipeGuard::onKey(QKeyEvent *key)
@@ -69,7 +68,7 @@ void SwipeGuard::onBurstEnded()
     // length, or over a selection): every field gets back the text it had
     // when the burst began.
     for (qsizetype i = 0; i < m_fields.size(); ++i) {
-        if (m_fields[i] && m_fields[i]->text() != m_before[i])
+        if (m_fields[i] && (m_restoreEvery || m_fields[i]->text() != m_before[i]))
             m_fields[i]->setText(m_before[i]);
     }
     emit swiped(m_detector->keyBuffer());

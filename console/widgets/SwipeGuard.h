@@ -36,14 +36,20 @@ public:
     // Enter pressed while a burst is open goes nowhere (a reader's closing
     // Enter must not press a dialog's OK). Off unless set.
     void setSwallowEnterInBurst(bool swallow) { m_swallowEnter = swallow; }
+    // After a swipe every field is set again, even one the swipe left as it
+    // was (which puts its cursor at the end and drops its selection and
+    // undo history), as a dialog that keeps nothing of a swipe wants. Off
+    // unless set: then only the fields the swipe changed are set.
+    void setRestoreEveryField(bool every) { m_restoreEvery = every; }
 
     CardSwipeDetector &detector() { return *m_detector; }
     bool isBurstOpen() const;
     // A guarded field's text as it stood when the current (or last) burst
     // began; empty for a field not guarded.
     QString textBeforeBurst(const QLineEdit *field) const;
-    // Forgets those texts and the captured characters (the fields were
-    // emptied: a swipe into them must not bring the old texts back).
+    // Forgets those texts (the fields were emptied, or the tab changed: a
+    // swipe must not bring the old texts back). The captured characters of a
+    // burst still open stay.
     void forget();
 
 signals:
@@ -68,4 +74,5 @@ private:
     QList<QPointer<QLineEdit>> m_fields;
     QList<QString> m_before;
     bool m_swallowEnter = false;
+    bool m_restoreEvery = false;
 };

@@ -495,6 +495,7 @@ void Form1::showSettingsDialog()
         // reader's Enter presses nothing.
         auto *guard = new SwipeGuard(m_settings, m_timing, m_settings->textFields());
         guard->setSwallowEnterInBurst(true);
+        guard->setRestoreEveryField(true);
         connect(guard, &SwipeGuard::swiped, guard, [guard] {
             guard->forget();
             guard->detector().clearKeyBuffer();

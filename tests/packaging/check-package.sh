@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The Debian package as a technician receives it: built by scripts/package.sh,
+# The Debian package as a technician receives it: packed by scripts/package.sh
+# from the build the suite ran (--built),
 # its file list exactly as intended, clean for lintian (no error),
 # desktop-file-validate and appstreamcli, and its programs running from the
 # unpacked tree.
 #
-# Usage: check-package.sh SOURCE_DIR PACKAGE_BUILD_DIR WORK_DIR VERSION
+# Usage: check-package.sh SOURCE_DIR BUILD_DIR WORK_DIR VERSION
 set -euo pipefail
 source_dir=$1
 build=$2
@@ -16,12 +17,12 @@ arch=$(dpkg-architecture -qDEB_HOST_ARCH)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "== $* ($(date +%T))"; }
 
-step "build the package"
+step "pack the package"
 start=$SECONDS
-bash "$source_dir/scripts/package.sh" "$build"
+bash "$source_dir/scripts/package.sh" --built "$build"
 deb=$build/tellar_${version}_${arch}.deb
 [ -f "$deb" ] || fail "no $deb"
-echo "built $deb in $((SECONDS - start)) s, $(stat -c %s "$deb") bytes"
+echo "packed $deb in $((SECONDS - start)) s, $(stat -c %s "$deb") bytes"
 
 rm -rf "$work"
 mkdir -p "$work"
