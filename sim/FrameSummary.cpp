@@ -2,6 +2,7 @@
 
 #include "SimProtocol.h"
 
+#include "common/Bytes.h"
 #include "reports/ReportDecoder.h"
 
 #include "VaroManager.h"
@@ -49,11 +50,7 @@ QString quoted(const QString &text)
 
 QString doubleText(const std::string &bytes)
 {
-    uint64_t raw = 0;
-    for (int i = 7; i >= 0; --i)
-        raw = (raw << 8) | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
-    double value = 0;
-    std::memcpy(&value, &raw, sizeof value);
+    const double value = DecodeDouble(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value);   // shortest, no locale
     return QString::fromLatin1(text, result.ptr - text);
@@ -61,10 +58,7 @@ QString doubleText(const std::string &bytes)
 
 int32_t int32Of(const std::string &bytes)
 {
-    uint32_t raw = 0;
-    for (int i = 3; i >= 0; --i)
-        raw = (raw << 8) | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
-    return static_cast<int32_t>(raw);
+    return DecodeInt32(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }
 
 // A field that holds a whole frame (a receipt, a report record).

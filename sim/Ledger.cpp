@@ -23,18 +23,6 @@ constexpr size_t kDigitsShown = 4;
 constexpr const char *kPlainFlags = "000000";
 constexpr const char *kBookingFlags = "000010";
 
-std::string int32Bytes(int32_t value)
-{
-    const QByteArray bytes = EncodeInt32(value);
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-std::string doubleBytes(double value)
-{
-    const QByteArray bytes = EncodeDouble(value);
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
 bool isDigit(char c)
 {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
@@ -86,13 +74,13 @@ std::string LedgerRecord::frame() const
     VaroManager record;
     record.AddField(RecordField::kTerminal, terminal);
     record.AddField(RecordField::kStamp, stamp);
-    record.AddField(RecordField::kStan, int32Bytes(stan));
-    record.AddField(RecordField::kAmount, doubleBytes(amount));
+    record.AddField(RecordField::kStan, Bytes::int32Field(stan));
+    record.AddField(RecordField::kAmount, Bytes::doubleField(amount));
     record.AddField(RecordField::kCard, card);
     record.AddField(RecordField::kDelivery, std::string(1, '\0'));   // sent
     record.AddField(RecordField::kFlags, booking ? kBookingFlags : kPlainFlags);
-    record.AddField(RecordField::kResponseCode, int32Bytes(0));
-    record.AddField(RecordField::kCancelMark, int32Bytes(0));
+    record.AddField(RecordField::kResponseCode, Bytes::int32Field(0));
+    record.AddField(RecordField::kCancelMark, Bytes::int32Field(0));
     return record.GetOutput(true, false);
 }
 

@@ -4,6 +4,8 @@
 
 #include "FrameBytes.h"
 
+#include "common/Bytes.h"
+
 #include "session/VaroMessages.h"
 
 #include "VaroManager.h"
@@ -95,24 +97,6 @@ private:
     std::mt19937 m_engine;
 };
 
-std::string int32Bytes(int32_t value)
-{
-    const auto raw = static_cast<uint32_t>(value);
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((raw >> (8 * i)) & 0xFF);
-    return bytes;
-}
-
-std::string doubleBytes(double value)
-{
-    uint64_t raw = 0;
-    std::memcpy(&raw, &value, sizeof raw);
-    std::string bytes(8, '\0');
-    for (int i = 0; i < 8; ++i)
-        bytes[i] = static_cast<char>((raw >> (8 * i)) & 0xFF);
-    return bytes;
-}
 
 // A 12-digit stamp YYMMDDhhmmss as a moment in UTC (the years 2000 ... 2099).
 std::optional<QDateTime> parseStamp(const std::string &stamp)
@@ -199,9 +183,9 @@ std::optional<std::string> makeRecord(RecordKind kind, int32_t stan, const Perio
     v.terminal = draw.pick(kTerminals);
     const QDateTime moment = period.from.addSecs(qint64(draw.below(uint64_t(period.seconds) + 1)));
     v.stamp = formatStamp(moment);
-    v.stan = int32Bytes(stan);
+    v.stan = Bytes::int32Field(stan);
     const auto cents = static_cast<int32_t>(1 + draw.below(kLargestCents));
-    v.amount = doubleBytes(cents / 100.0);
+    v.amount = Bytes::doubleField(cents / 100.0);
     v.card = draw.pick(kCards);
     v.delivery = std::string(1, static_cast<char>(draw.below(kNotSentFrom)));
 
@@ -227,7 +211,7 @@ std::optional<std::string> makeRecord(RecordKind kind, int32_t stan, const Perio
     case RecordKind::UnknownCard: v.card.clear(); break;
     case RecordKind::WrongSizeNumbers:
         v.stan = v.stan->substr(0, 3);
-        v.amount = int32Bytes(cents);   // 4 bytes where a double's 8 belong
+        v.amount = Bytes::int32Field(cents);   // 4 bytes where a double's 8 belong
         break;
     case RecordKind::CommaCheck: v.check = CheckByte::Comma; break;
     case RecordKind::BadCheck: v.check = CheckByte::Wrong; break;
@@ -244,8 +228,8 @@ std::optional<std::string> makeRecord(RecordKind kind, int32_t stan, const Perio
     if (v.delivery)
         frame.AddField(RecordField::kDelivery, *v.delivery);
     frame.AddField(RecordField::kFlags, v.flags);
-    frame.AddField(RecordField::kResponseCode, int32Bytes(v.code));
-    frame.AddField(RecordField::kCancelMark, int32Bytes(v.cancelMark));
+    frame.AddField(RecordField::kResponseCode, Bytes::int32Field(v.code));
+    frame.AddField(RecordField::kCancelMark, Bytes::int32Field(v.cancelMark));
     std::string bytes = finishFrame(frame, v.check);
     if (kind == RecordKind::Truncated) {
         // Any cut leaves fewer bytes than the length announces: the parser
@@ -309,13 +293,13 @@ std::string givenRecordFrame(const GivenRecord &given, const QDateTime &now, con
     record.AddField(RecordField::kTerminal, given.terminal.value_or(clientPos));
     record.AddField(RecordField::kStamp,
                     now.addSecs(given.offsetSeconds).toString(QStringLiteral("yyMMddHHmmss")).toStdString());
-    record.AddField(RecordField::kStan, int32Bytes(given.stan));
-    record.AddField(RecordField::kAmount, doubleBytes(given.amount));
+    record.AddField(RecordField::kStan, Bytes::int32Field(given.stan));
+    record.AddField(RecordField::kAmount, Bytes::doubleField(given.amount));
     record.AddField(RecordField::kCard, "************1111");
     record.AddField(RecordField::kDelivery, std::string(1, '\0'));
     record.AddField(RecordField::kFlags, "000000");
-    record.AddField(RecordField::kResponseCode, int32Bytes(given.code));
-    record.AddField(RecordField::kCancelMark, int32Bytes(0));
+    record.AddField(RecordField::kResponseCode, Bytes::int32Field(given.code));
+    record.AddField(RecordField::kCancelMark, Bytes::int32Field(0));
     std::string frame = record.GetOutput(true, false);
     if (given.damaged)
         frame.back() = static_cast<char>(frame.back() ^ 0x5A);   // the check byte no longer fits
@@ -336,8 +320,8 @@ void appendReportFields(VaroManager &message, const ReportSpec &report, const Va
     // that remain.
     records.resize(std::min(records.size(), static_cast<size_t>(ReportSpec::kMaxRecords) - fromLedger - given));
     const auto made = static_cast<int32_t>(fromLedger + given + records.size());
-    message.AddField(ReportField::kCount, int32Bytes(report.count.value_or(made)));
-    message.AddField(ReportField::kStatus, int32Bytes(report.status));
+    message.AddField(ReportField::kCount, Bytes::int32Field(report.count.value_or(made)));
+    message.AddField(ReportField::kStatus, Bytes::int32Field(report.status));
     int number = 0;
     auto recordId = [&number] { return static_cast<int16_t>(ReportField::kRecordBase + ++number); };
     for (auto it = booked.end() - static_cast<std::ptrdiff_t>(fromLedger); it != booked.end(); ++it)

@@ -502,22 +502,11 @@ private:
                 fail(bodyWhere, QStringLiteral("expected hex digits such as \"01 2c ff\""));
             field.value = parseHex(body.toString(), bodyWhere);
         } else if (kind == u"int32") {
-            const auto number = static_cast<int32_t>(intValue(body, bodyWhere, INT32_MIN, INT32_MAX));
-            const auto raw = static_cast<uint32_t>(number);
-            std::string bytes(4, '\0');
-            for (int i = 0; i < 4; ++i)
-                bytes[i] = static_cast<char>((raw >> (8 * i)) & 0xFF);
-            field.value = std::move(bytes);
+            field.value = Bytes::int32Field(static_cast<int32_t>(intValue(body, bodyWhere, INT32_MIN, INT32_MAX)));
         } else if (kind == u"double") {
             if (!body.isDouble())
                 fail(bodyWhere, QStringLiteral("expected a number"));
-            const double number = body.toDouble();
-            uint64_t raw = 0;
-            std::memcpy(&raw, &number, sizeof raw);
-            std::string bytes(8, '\0');
-            for (int i = 0; i < 8; ++i)
-                bytes[i] = static_cast<char>((raw >> (8 * i)) & 0xFF);
-            field.value = std::move(bytes);
+            field.value = Bytes::doubleField(body.toDouble());
         } else if (kind == u"byte") {
             field.value = std::string(1, static_cast<char>(intValue(body, bodyWhere, 0, 255)));
         } else if (kind == u"receipt") {

@@ -37,3 +37,17 @@ QByteArray EncodeInt32(qint32 value);
 qint32 DecodeInt32(QByteArrayView bytes);
 QByteArray EncodeDouble(double value);
 double DecodeDouble(QByteArrayView bytes);
+
+namespace Bytes {
+
+// The same number fields as the codec's byte strings (the simulator's).
+inline std::string int32Field(qint32 value)
+{
+    return toStd(EncodeInt32(value));
+}
+inline std::string doubleField(double value)
+{
+    return toStd(EncodeDouble(value));
+}
+
+} // namespace Bytes

@@ -14,17 +14,12 @@
 namespace ServerCheck {
 namespace {
 
-QByteArray bytesOf(const std::string &s)
-{
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
-
 // The field's data, or nullopt when the message has no such field.
 std::optional<QByteArray> fieldOf(const VaroManager &m, qint16 id)
 {
     if (m.getFieldIndex(id) < 0)
         return std::nullopt;
-    return bytesOf(m.GetFieldData(id));
+    return Bytes::field(m, id);
 }
 
 std::optional<qint32> int32Of(const VaroManager &m, qint16 id)

@@ -23,14 +23,9 @@ constexpr qint32 kErrorStyle = BoxStyle::ErrorOk;
 // 2^53 cents: the first amount whose cents a double cannot count one by one.
 constexpr double kLargestAmount = 9007199254740992.0 / 100;
 
-QByteArray bytesOf(const std::string &s)
-{
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
-
 QByteArray field(const VaroManager &message, qint16 id)
 {
-    return bytesOf(message.GetFieldData(id));
+    return Bytes::field(message, id);
 }
 
 // The stamp's date or time part, cut from the stamp's own bytes: the code
