@@ -4,25 +4,9 @@
 
 namespace {
 
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
-}
-
-QStringView trimBlanks(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 // The locale's decimal separator as one character; locales whose separator is
@@ -52,7 +36,7 @@ bool isMinus(QChar c, const QLocale &locale)
 // the text is not numeric.
 QByteArray canonicalNumber(QStringView text, const QLocale &locale)
 {
-    const QStringView s = trimBlanks(text);
+    const QStringView s = TrimBlanks(text);
     const QChar point = decimalSeparator(locale);
     QByteArray out;
     qsizetype i = 0;
@@ -65,7 +49,7 @@ QByteArray canonicalNumber(QStringView text, const QLocale &locale)
     bool pointSeen = false;
     for (; i < s.size(); ++i) {
         const QChar c = s[i];
-        if (isAsciiDigit(c)) {
+        if (IsAsciiDigit(c)) {
             out += char(c.unicode());
             ++digits;
         } else if (c == point && !pointSeen) {
@@ -86,7 +70,7 @@ QByteArray canonicalNumber(QStringView text, const QLocale &locale)
             ++i;
         }
         int exponentDigits = 0;
-        for (; i < s.size() && isAsciiDigit(s[i]); ++i) {
+        for (; i < s.size() && IsAsciiDigit(s[i]); ++i) {
             out += char(s[i].unicode());
             ++exponentDigits;
         }
@@ -99,6 +83,17 @@ QByteArray canonicalNumber(QStringView text, const QLocale &locale)
 }
 
 } // namespace
+
+QStringView TrimBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
 
 bool IsLocaleNumeric(QStringView text, const QLocale &locale)
 {

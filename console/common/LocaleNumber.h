@@ -6,6 +6,16 @@
 #include <QLocale>
 #include <QStringView>
 
+// "0" to "9" only: no other script's digits count in a number the console reads.
+inline bool IsAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// The text without leading and trailing blanks (spaces and tabs; no other
+// white space).
+QStringView TrimBlanks(QStringView text);
+
 // The general numeric test: ignoring leading and trailing blanks, an optional
 // sign, digits with at most one decimal separator (the locale's), at least
 // one digit, and an optional exponent ("e", "E", optional sign, digits).

@@ -18,32 +18,11 @@ double digitValue(const QString &digits)
     return value;
 }
 
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
-
-QStringView trimBlanks(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 } // namespace
 
 bool GetAmount(const QString &AmountString, double &ResultAmount)
 {
-    const QString s = trimBlanks(AmountString).toString();
+    const QString s = TrimBlanks(AmountString).toString();
     if (s.isEmpty() || s.size() > kMaxAmountLength)
         return false;
     const bool negative = s.front() == u'-';
@@ -54,7 +33,7 @@ bool GetAmount(const QString &AmountString, double &ResultAmount)
     bool separatorSeen = false;
     for (qsizetype i = negative ? 1 : 0; i < s.size(); ++i) {
         const QChar c = s[i];
-        if (isAsciiDigit(c)) {
+        if (IsAsciiDigit(c)) {
             digits += c;
         } else if (c == u',' || c == u'.') {
             // i is 0-based: the first character is i == 0, the second i == 1.
@@ -85,10 +64,10 @@ bool AmountCarriedToTheCent(const QString &AmountString)
     if (!GetAmount(AmountString, value))
         return false;
     // The typed cents, exactly: the digits with two more for a whole amount.
-    const QStringView s = trimBlanks(AmountString);
+    const QStringView s = TrimBlanks(AmountString);
     QString cents;
     for (QChar c : s)
-        if (isAsciiDigit(c))
+        if (IsAsciiDigit(c))
             cents += c;
     if (!s.contains(u',') && !s.contains(u'.'))
         cents += u"00";
