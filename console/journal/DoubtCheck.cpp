@@ -96,9 +96,14 @@ void DoubtCheck::onAnswer(const VaroManager &answer)
 
 void DoubtCheck::onSessionEnded()
 {
+    if (!m_awaiting) {
+        if (m_view)
+            m_view->showJournalChanged();
+        return;
+    }
     // The check's session ended without its answer (an answer clears
     // m_awaiting before its session ends; a follow-up waits for its turn).
-    if (!m_awaiting || m_followUp)
+    if (m_followUp)
         return;
     m_awaiting = false;
     failed();

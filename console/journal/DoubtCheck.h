@@ -39,6 +39,9 @@ public:
     virtual void showCheckRunning() = 0;
     virtual void showCheckOutcome(const CheckOutcome &outcome) = 0;
     virtual void showCheckFailed() = 0;
+    // A session that was no check ended: the journal may hold a new
+    // transaction, or a new outcome of one.
+    virtual void showJournalChanged() = 0;
 };
 
 class DoubtCheck {
@@ -60,7 +63,8 @@ public:
     // The session's "0020" of a check (CheckPending): ends the session and
     // reports, or asks again.
     void onAnswer(const VaroManager &answer);
-    // A session has ended: a check whose answer did not come has failed.
+    // A session has ended: a check whose answer did not come has failed;
+    // after any other session the view shows the journal anew.
     void onSessionEnded();
 
     // The transaction the last result was found for, and its candidates.

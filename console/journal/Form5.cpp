@@ -203,6 +203,12 @@ void Form5::showCheckFailed()
     m_result->setText(JournalTexts::checkFailed());
 }
 
+void Form5::showJournalChanged()
+{
+    if (isVisible())
+        refresh();
+}
+
 void Form5::onPick()
 {
     DoubtCheck &check = m_host.doubtCheck();

@@ -36,6 +36,7 @@ public:
     void showCheckRunning() override;
     void showCheckOutcome(const CheckOutcome &outcome) override;
     void showCheckFailed() override;
+    void showJournalChanged() override;
 
     // The shown transaction's fields, in order: time, operation, amount,
     // receipt number, outcome, STAN.

@@ -330,11 +330,9 @@ void Form1::showIdleLayout()
     QCoreApplication::processEvents();
     SettingsM->setEnabled(true);
     Report->setEnabled(true);
-    // A check whose session ended without the server's answer fails there.
-    const bool checking = m_doubtCheck->running();
+    // A check whose session ended without the server's answer fails there;
+    // after any other session "Viimane tehing" shows the journal anew.
     m_doubtCheck->onSessionEnded();
-    if (!checking && m_lastTransactionDialog && m_lastTransactionDialog->isVisible())
-        m_lastTransactionDialog->refresh();
     // During the session the focus sat on "Loobu", which is disabled again:
     // the cashier's next keys belong in the selected tab's first field, as
     // when the status line passes the focus on.

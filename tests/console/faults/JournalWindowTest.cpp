@@ -621,6 +621,22 @@ TEST_F(JournalWindow, ReprintIsTheFirstReceiptBehindTheCopyMark)
     EXPECT_FALSE(journalBytes().contains("MAKSE"));
 }
 
+// The cashier keeps "Viimane tehing" open beside the window: the payment that
+// just ended shows there without opening it again.
+TEST_F(JournalWindow, LastTransactionLeftOpenShowsThePaymentThatJustEnded)
+{
+    startSimulatorJson(kApprovedPayment);
+    open();
+    Form5 *w = openLastTransaction();
+    ASSERT_TRUE(w);
+    ASSERT_NE(w->valueLabel(4)->text(), u"Õnnestus"_qs);
+    swipePayment();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->valueLabel(4)->text(), u"Õnnestus"_qs);
+    EXPECT_EQ(w->valueLabel(5)->text(), u"123"_qs);
+}
+
 TEST_F(JournalWindow, ReprintOnThePlatformPrinterStartsWithTheCopyLine)
 {
     startSimulatorJson(kApprovedPayment);
