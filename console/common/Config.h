@@ -40,6 +40,10 @@ inline constexpr QLatin1String POS("POS");                  // POS identifier
 inline constexpr QLatin1String POSDefault("00000000");
 inline constexpr QLatin1String Session("Session");          // session counter 1..999999
 inline constexpr QLatin1String SessionDefault("0");
+inline constexpr QLatin1String ECRPort("ECRPort");          // till hand-off port on 127.0.0.1; empty or 0: off
+inline constexpr QLatin1String ECRPortDefault("");
+inline constexpr QLatin1String ECRAutoStart("ECRAutoStart");// "1": a till's payment starts without OK
+inline constexpr QLatin1String ECRAutoStartDefault("0");
 
 // Error number of every error-log entry written here.
 inline constexpr qint32 RegistryErrorNumber = 321;
