@@ -13,4 +13,6 @@ struct ConsoleSettings {
     QString fPrinter;               // Printer: receipt printer device name
     bool fRAW = false;              // RAW: raw receipt printing through the spooler
     bool fReportMode = true;        // ReportMode: reports only, no transactions
+    qint32 fECRPort = 0;            // ECRPort: till hand-off on 127.0.0.1; 0 off
+    bool fECRAutoStart = false;     // ECRAutoStart: a till's request starts at once
 };

@@ -155,6 +155,12 @@ void PaymentSession::ReturnToIdle()
     d->host.ShowTabFrame();
     ++d->generation;
     d->ending = false;
+    emit sessionEnded();
+}
+
+const SessionOutcome &PaymentSession::lastOutcome() const
+{
+    return d->bookkeeping.outcome();
 }
 
 bool PaymentSession::PreparePOSCommand(quint8 commandId)

@@ -26,6 +26,7 @@
 #pragma once
 
 #include "session/ConsoleSettings.h"
+#include "session/SessionJournal.h"
 #include "session/TransactionJournal.h"
 
 #include <QByteArray>
@@ -155,6 +156,14 @@ public:
 
     // Writes one event entry to the transaction log.
     void LogEvent(const QString &text);
+
+    // What the last session's transaction request came to (NotSent for a
+    // report, a special command or a request that never left).
+    const SessionOutcome &lastOutcome() const;
+
+signals:
+    // ReturnToIdle has finished: the session is Idle and the window idle.
+    void sessionEnded();
 
 private:
     class Private;

@@ -16,6 +16,7 @@ void SessionJournal::beginSession(const QString &session, const QString &pos)
     m_firstOutcome = 0;
     m_endWhy.clear();
     m_doubtToTell = false;
+    m_outcome = SessionOutcome{};
 }
 
 void SessionJournal::sent(const TransactionRequest &request)
@@ -24,7 +25,8 @@ void SessionJournal::sent(const TransactionRequest &request)
         request.carriesAmount() ? std::optional(request.amount) : std::nullopt;
     const std::optional<qint64> receipt =
         request.carriesReceipt() ? std::optional<qint64>(request.receiptNumber) : std::nullopt;
-    written(m_journal.logSent(m_session, m_pos, request.journalOperation(), amount, receipt));
+    m_outcome = SessionOutcome{SessionOutcome::Unknown, request.tillKey, 0, {}, {}, {}};
+    written(m_journal.logSent(m_session, m_pos, request.journalOperation(), amount, receipt, request.tillKey));
     m_open = true;
 }
 
@@ -34,6 +36,8 @@ void SessionJournal::approved(qint32 stan)
         return;
     m_open = false;
     m_firstOutcome = 'a';
+    m_outcome.kind = SessionOutcome::Approved;
+    m_outcome.stan = stan;
     written(m_journal.logApproved(m_session, m_pos, stan));
 }
 
@@ -43,6 +47,10 @@ void SessionJournal::declined(const QString &code, const QString &reason, const 
         return;
     m_open = false;
     m_firstOutcome = 'd';
+    m_outcome.kind = SessionOutcome::Declined;
+    m_outcome.code = code;
+    m_outcome.reason = reason;
+    m_outcome.text = text;
     written(m_journal.logDeclined(m_session, m_pos, code, reason, text));
 }
 
@@ -55,6 +63,7 @@ bool SessionJournal::contradicts(QByteArrayView code)
 void SessionJournal::conflict()
 {
     m_firstOutcome = 'c';
+    m_outcome.kind = SessionOutcome::Unknown;
     written(m_journal.logConflict(m_session, m_pos));
 }
 

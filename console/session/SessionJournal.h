@@ -23,6 +23,21 @@
 class SessionHost;
 struct TransactionRequest;
 
+// What the session's transaction request came to, as the session saw it:
+// the till hand-off answers from it when the journal cannot be read.
+struct SessionOutcome {
+    enum Kind {
+        NotSent,    // no transaction request left for the server
+        Approved,
+        Declined,
+        Unknown,    // sent, and no outcome (or two that contradict)
+    };
+    Kind kind = NotSent;
+    TillKey tillKey;
+    qint32 stan = 0;
+    QString code, reason, text;
+};
+
 class SessionJournal {
 public:
     // journal and host must outlive this object.
@@ -54,6 +69,8 @@ public:
     // Once: whether the session ended in doubt and the cashier is yet to be
     // told.
     bool takeDoubtToTell();
+    // The outcome of this (or the last) session's transaction request.
+    const SessionOutcome &outcome() const { return m_outcome; }
 
     // At start-up: every request sent without an outcome is closed as
     // unknown ("restart"); the transactions closed so.
@@ -75,4 +92,5 @@ private:
     QString m_endWhy;
     bool m_doubtToTell = false;
     bool m_failureReported = false;
+    SessionOutcome m_outcome;
 };

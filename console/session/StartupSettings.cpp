@@ -33,6 +33,10 @@ void ReadConsoleSettings(ConsoleSettings &settings)
     settings.fReportMode = read(Config::ReportMode, Config::ReportModeDefault) == u"1";
     settings.fDoPrint = read(Config::DoPrint, Config::DoPrintDefault) != u"0";
     settings.fPOSID = read(Config::POS, Config::POSDefault);
+    // Anything but a port is "off": a till that cannot be heard is safer than
+    // a listener on a port nobody chose.
+    settings.fECRPort = PortFromText(read(Config::ECRPort, Config::ECRPortDefault), 0);
+    settings.fECRAutoStart = read(Config::ECRAutoStart, Config::ECRAutoStartDefault) == u"1";
 }
 
 qint32 ReadSessionNumber()

@@ -16,10 +16,12 @@
 
 namespace {
 
-// Version 1. entries: every entry in the order written; txn is the id of
+// Version 2. entries: every entry in the order written; txn is the id of
 // the sent entry of its transaction (NULL for an outcome that found none).
 // transactions: one row per sent entry (same id), kept in step with its
 // entries: state open -> approved | declined | doubt, doubt -> settled.
+// workstation and request_id: the till's key of a request it handed over
+// (version 2; NULL for a request the cashier typed).
 constexpr const char *kSchema = R"sql(
 CREATE TABLE entries (
   id INTEGER PRIMARY KEY,
@@ -30,7 +32,8 @@ CREATE TABLE entries (
   session TEXT NOT NULL,
   pos TEXT NOT NULL,
   op TEXT, amount TEXT, receipt INTEGER, stan INTEGER,
-  code TEXT, reason TEXT, text TEXT, why TEXT, outcome TEXT
+  code TEXT, reason TEXT, text TEXT, why TEXT, outcome TEXT,
+  workstation TEXT, request_id TEXT
 );
 CREATE INDEX entries_by_utc ON entries(utc);
 CREATE TABLE transactions (
@@ -46,7 +49,9 @@ CREATE TABLE transactions (
   state TEXT NOT NULL,
   stan INTEGER,
   outcome_id INTEGER,
-  resolved_id INTEGER
+  resolved_id INTEGER,
+  workstation TEXT,
+  request_id TEXT
 );
 CREATE INDEX transactions_by_session ON transactions(pos, session, id);
 CREATE INDEX transactions_by_state ON transactions(state, pos, id);
@@ -57,9 +62,23 @@ CREATE INDEX transactions_by_stan ON transactions(stan, day) WHERE stan IS NOT N
 CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT);
 )sql";
 
+// The till's key, and how version 1 becomes version 2. The indexes cover
+// only the requests a till handed over.
+constexpr const char *kTillIndexes = R"sql(
+CREATE INDEX transactions_by_till ON transactions(workstation, request_id) WHERE workstation IS NOT NULL;
+CREATE INDEX transactions_by_workstation ON transactions(workstation, id) WHERE workstation IS NOT NULL;
+)sql";
+constexpr const char *kFromVersion1 = R"sql(
+ALTER TABLE entries ADD COLUMN workstation TEXT;
+ALTER TABLE entries ADD COLUMN request_id TEXT;
+ALTER TABLE transactions ADD COLUMN workstation TEXT;
+ALTER TABLE transactions ADD COLUMN request_id TEXT;
+)sql";
+
 // The columns of one entry, in the order readEntry() takes them.
-constexpr const char *kEntryColumns = "time, session, pos, event, op, amount, receipt, stan, code, reason, text, why, outcome";
-constexpr int kEntryColumnCount = 13;
+constexpr const char *kEntryColumns =
+    "time, session, pos, event, op, amount, receipt, stan, code, reason, text, why, outcome, workstation, request_id";
+constexpr int kEntryColumnCount = 15;
 
 QString columnText(sqlite3_stmt *st, int col)
 {
@@ -94,6 +113,8 @@ std::optional<JournalEntry> readEntry(sqlite3_stmt *st, int first)
     e.text = columnText(st, first + 10);
     e.why = columnText(st, first + 11);
     e.outcome = columnText(st, first + 12);
+    e.workstation = columnText(st, first + 13);
+    e.requestId = columnText(st, first + 14);
     return e;
 }
 
@@ -304,13 +325,17 @@ bool TransactionJournal::ensureOpen(QString *errorText) const
                                  .arg(kSchemaVersion),
                     errorText);
     }
-    if (version == 0) {
+    if (version < kSchemaVersion) {
         // Two consoles may meet here on a new till: the first one makes it.
         if (!db->exec("BEGIN IMMEDIATE"))
             return fail(m_path + QStringLiteral(": ") + db->error(), errorText);
-        if (schemaVersion() == 0) {
+        const int found = schemaVersion();
+        if (found < kSchemaVersion) {
             const QByteArray setVersion = "PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
-            if (!db->exec(kSchema) || !db->exec(setVersion.constData())) {
+            // A journal of version 1 keeps every entry; its requests have no
+            // till key, as none was handed over then.
+            const bool made = found == 0 ? db->exec(kSchema) : db->exec(kFromVersion1);
+            if (!made || !db->exec(kTillIndexes) || !db->exec(setVersion.constData())) {
                 const QString why = db->error();
                 db->exec("ROLLBACK");
                 return fail(m_path + QStringLiteral(": ") + why, errorText);
@@ -384,7 +409,8 @@ bool TransactionJournal::append(JournalEntry e, QString *errorText, bool onlyIfI
 
     sqlite3_stmt *ins = db.statement(QStringLiteral(
         "INSERT INTO entries (txn, event, time, utc, session, pos, op, amount, receipt, stan, code, reason, text, "
-        "why, outcome) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)"));
+        "why, outcome, workstation, request_id) "
+        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)"));
     if (!ins)
         return rollback(db.error());
     if (txnId != 0)
@@ -403,6 +429,8 @@ bool TransactionJournal::append(JournalEntry e, QString *errorText, bool onlyIfI
     bindOptText(ins, 13, e.text);
     bindOptText(ins, 14, e.why);
     bindOptText(ins, 15, e.outcome);
+    bindOptText(ins, 16, e.workstation);
+    bindOptText(ins, 17, e.requestId);
     if (sqlite3_step(ins) != SQLITE_DONE)
         return rollback(db.error());
     sqlite3_reset(ins);
@@ -417,8 +445,8 @@ bool TransactionJournal::append(JournalEntry e, QString *errorText, bool onlyIfI
         if (sqlite3_step(upd) != SQLITE_DONE)
             return rollback(db.error());
         upd = db.statement(QStringLiteral(
-            "INSERT INTO transactions (id, pos, session, op, charge, cents, day, wall, state) "
-            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, 'open')"));
+            "INSERT INTO transactions (id, pos, session, op, charge, cents, day, wall, state, workstation, request_id) "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, 'open', ?9, ?10)"));
         if (!upd)
             return rollback(db.error());
         sqlite3_bind_int64(upd, 1, entryId);
@@ -429,6 +457,8 @@ bool TransactionJournal::append(JournalEntry e, QString *errorText, bool onlyIfI
         bindOptInt(upd, 6, amountCents(e.amount));
         bindText(upd, 7, e.time.date().toString(Qt::ISODate));
         sqlite3_bind_int64(upd, 8, wallSeconds(e.time));
+        bindOptText(upd, 9, e.workstation);
+        bindOptText(upd, 10, e.requestId);
     } else if (txnId != 0 && !state.isEmpty()) {
         const bool conflict = e.event == QLatin1String("unknown") && e.why == QLatin1String("conflict");
         if (e.event == QLatin1String("resolved")) {
@@ -485,11 +515,22 @@ JournalEntry entry(const QString &event, const QString &session, const QString &
 bool TransactionJournal::logSent(const QString &session, const QString &pos, const QString &op,
                                  std::optional<double> amount, std::optional<qint64> receipt, QString *errorText)
 {
+    return logSent(session, pos, op, amount, receipt, TillKey{}, errorText);
+}
+
+bool TransactionJournal::logSent(const QString &session, const QString &pos, const QString &op,
+                                 std::optional<double> amount, std::optional<qint64> receipt, const TillKey &key,
+                                 QString *errorText)
+{
     JournalEntry e = entry(QStringLiteral("sent"), session, pos);
     e.op = op;
     if (amount)
         e.amount = amountText(*amount);
     e.receipt = receipt;
+    if (!key.isEmpty()) {
+        e.workstation = key.workstation;
+        e.requestId = key.requestId;
+    }
     return append(e, errorText);
 }
 
@@ -549,6 +590,31 @@ std::optional<JournalTransaction> TransactionJournal::transaction(qint64 id) con
     sqlite3_stmt *st = m_db->statement(transactionQuery("WHERE t.id = ?1"));
     if (st)
         sqlite3_bind_int64(st, 1, id);
+    const QList<JournalTransaction> rows = readTransactionRows(st);
+    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+}
+
+std::optional<JournalTransaction> TransactionJournal::transactionOfTillKey(const TillKey &key) const
+{
+    if (key.isEmpty() || !ensureOpen(nullptr))
+        return std::nullopt;
+    sqlite3_stmt *st = m_db->statement(
+        transactionQuery("WHERE t.workstation = ?1 AND t.request_id = ?2 ORDER BY t.id DESC LIMIT 1"));
+    if (st) {
+        bindText(st, 1, key.workstation);
+        bindText(st, 2, key.requestId);
+    }
+    const QList<JournalTransaction> rows = readTransactionRows(st);
+    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+}
+
+std::optional<JournalTransaction> TransactionJournal::lastOfWorkstation(const QString &workstation) const
+{
+    if (workstation.isEmpty() || !ensureOpen(nullptr))
+        return std::nullopt;
+    sqlite3_stmt *st = m_db->statement(transactionQuery("WHERE t.workstation = ?1 ORDER BY t.id DESC LIMIT 1"));
+    if (st)
+        bindText(st, 1, workstation);
     const QList<JournalTransaction> rows = readTransactionRows(st);
     return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
 }
@@ -666,6 +732,8 @@ QByteArray TransactionJournal::jsonLine(const JournalEntry &e)
     }
     text("why", e.why);
     text("outcome", e.outcome);
+    text("workstation", e.workstation);
+    text("request", e.requestId);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -736,6 +804,8 @@ std::optional<JournalEntry> TransactionJournal::parseLine(const QByteArray &line
     e.text = o.value(QStringLiteral("text")).toString();
     e.why = o.value(QStringLiteral("why")).toString();
     e.outcome = o.value(QStringLiteral("outcome")).toString();
+    e.workstation = o.value(QStringLiteral("workstation")).toString();
+    e.requestId = o.value(QStringLiteral("request")).toString();
     return e;
 }
 

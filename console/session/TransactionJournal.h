@@ -13,7 +13,8 @@
 // digits, as on the wire) and "pos"; then per event:
 //
 //   sent      "op", "amount" ("12.50"; a cancellation has none), "receipt"
-//             (only where the op has one)
+//             (only where the op has one); "workstation" and "request" for
+//             a request a till handed over (its WorkstationID and RequestID)
 //   approved  "stan"
 //   declined  "code", "reason", "text"
 //   unknown   "why" ("Timeout", "Socket closed", a socket error text,
@@ -31,6 +32,8 @@
 // whole history: start-up, the question before a charge, "Viimane tehing"
 // and the check cost the same after a year as on the first day.
 #pragma once
+
+#include "session/TillKey.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -56,6 +59,7 @@ struct JournalEntry {
     QString code, reason, text;     // declined
     QString why;        // unknown
     QString outcome;    // resolved
+    QString workstation, requestId;  // sent, when a till handed it over
 };
 
 // One transaction as the journal tells it: its sent entry and what followed.
@@ -78,7 +82,7 @@ struct JournalTransaction {
 
 class TransactionJournal {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr int kBusyTimeoutMs = 5000;
 
     // clock must outlive the journal; nullptr means Clock::system().
@@ -100,6 +104,9 @@ public:
     // journal failure never stops a payment.
     bool logSent(const QString &session, const QString &pos, const QString &op,
                  std::optional<double> amount, std::optional<qint64> receipt, QString *errorText = nullptr);
+    // The same for a request a till handed over, with the till's key.
+    bool logSent(const QString &session, const QString &pos, const QString &op, std::optional<double> amount,
+                 std::optional<qint64> receipt, const TillKey &key, QString *errorText = nullptr);
     bool logApproved(const QString &session, const QString &pos, qint64 stan,
                      QString *errorText = nullptr);
     bool logDeclined(const QString &session, const QString &pos, const QString &code,
@@ -119,6 +126,10 @@ public:
     // The newest `count` transactions, newest first.
     QList<JournalTransaction> lastTransactions(int count = 20) const;
     std::optional<JournalTransaction> transaction(qint64 id) const;
+    // The transaction a till handed over under this key (the newest, should
+    // a till ever have reused one), and the newest one of a workstation.
+    std::optional<JournalTransaction> transactionOfTillKey(const TillKey &key) const;
+    std::optional<JournalTransaction> lastOfWorkstation(const QString &workstation) const;
 
     // At start-up: every sent entry without an outcome gets an unknown
     // entry with why "restart". Returns the transactions so closed.

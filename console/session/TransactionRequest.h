@@ -5,6 +5,8 @@
 // field of the window.
 #pragma once
 
+#include "session/TillKey.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -27,6 +29,9 @@ struct TransactionRequest {
     // it; it goes into the frame only, never into a log or the journal.
     QString cardText;
     bool booking = false;
+    // Set when a till handed the request over: journaled with the sent
+    // entry, so the till's repeated request finds it.
+    TillKey tillKey;
 
     // The journal's name of the operation: "payment", "booking",
     // "cancellation", "tip" or "completion"; empty for None.

@@ -26,6 +26,7 @@
 #include "widgets/SelectingLineEdit.h"
 #include "widgets/SwipeGuard.h"
 #include "window/AmountRules.h"
+#include "window/TillBridge.h"
 #include "window/TransactionCheck.h"
 #include "window/WindowTexts.h"
 
@@ -34,6 +35,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
@@ -130,6 +132,32 @@ Form1::Form1(const Environment &environment, QWidget *parent)
     const JournalStartup::Findings found = JournalStartup::run(*m_session, AppPaths::programDir());
     m_tellRestartDoubt = found.restartDoubt;
     m_tellApprovedBeforeCrash = found.approvedBeforeCrash;
+    startTillBridge(environment.tillPort);
+}
+
+void Form1::startTillBridge(std::optional<quint16> port)
+{
+    if (!port) {
+        if (fECRPort <= 0)
+            return;
+        if (fECRPort == fPort) {
+            // The till and the payment server on one port: one of them
+            // would get the other's bytes.
+            m_session->LogEvent(QStringLiteral("Till listener not started: ECRPort equals KKPort"));
+            return;
+        }
+        port = quint16(fECRPort);
+    }
+    m_till = new TillBridge(m_tillSide, *m_session, fPOSID, this);
+    m_till->setAutoStart(fECRAutoStart);
+    QString why;
+    if (!m_till->listen(*port, &why)) {
+        m_session->LogEvent(QStringLiteral("Till listener not started: 127.0.0.1:%1: ").arg(*port) + why);
+        delete m_till;
+        m_till = nullptr;
+        return;
+    }
+    m_session->LogEvent(QStringLiteral("Till listener: 127.0.0.1:%1").arg(m_till->port()));
 }
 
 Form1::~Form1()
@@ -190,6 +218,8 @@ void Form1::BeginSession()
     if (m_refused)
         return;
     m_session->BeginSession();
+    if (m_till && m_tillOffer && m_session->SessionState != PaymentSession::Idle)
+        m_till->cashierStarted();
 }
 
 void Form1::ReturnToIdle()
@@ -235,6 +265,9 @@ void Form1::askBeforeSecondCharge()
             // "No" (or the box closed): nothing is sent and the fields stay,
             // all but a swiped card, which is not kept once it is not used.
             clearCardField();
+            // A till's request ends here: the till hears it was aborted.
+            if (m_till && m_tillOffer)
+                m_till->cashierCancelled();
             return;
         }
         // The box is still leaving the stack: the session begins once the
@@ -269,6 +302,9 @@ void Form1::SelectTab(int tab)
 {
     if (fReportMode || !TabStrip1->isEnabled() || tab < 1 || tab > 5)
         return;
+    // A till's request holds its tab until it is over.
+    if (m_tillOffer && tab != m_tillOffer->tab)
+        tab = m_tillOffer->tab;
     TabStrip1->setCurrentIndex(tab - 1);
     QCoreApplication::processEvents();
     switch (tab) {
@@ -593,7 +629,87 @@ int Form1::selectedTab() const
 TransactionRequest Form1::transactionRequest() const
 {
     const TabFields fields{Text2->text(), Text3->text(), Text4->text(), Text7->text(), Text8->text(), Text9->text()};
-    return RequestOfTab(selectedTab(), fields, Text1->text());
+    TransactionRequest request = RequestOfTab(selectedTab(), fields, Text1->text());
+    if (m_till && m_tillOffer)
+        request.tillKey = m_till->requestKey();
+    return request;
+}
+
+// --- The till hand-off -------------------------------------------------------
+
+void Form1::onCancel()
+{
+    if (m_till && m_tillOffer && m_session->SessionState == PaymentSession::Idle) {
+        m_till->cashierCancelled();
+        return;
+    }
+    m_session->SendAbort();
+}
+
+void Form1::showTillRequest(const TillOffer &offer)
+{
+    m_tillOffer = offer;
+    TabStrip1->setCurrentIndex(offer.tab - 1);
+    // Whatever was typed belongs to no till request.
+    clearEntryFields();
+    for (int i = 0; i < TabStrip1->count(); ++i)
+        TabStrip1->setTabEnabled(i, i == offer.tab - 1);
+    SelectingLineEdit *field = offer.tab == 2 ? Text3 : Text2;
+    field->setText(offer.fieldText);
+    // The till's amount is the amount: the cashier confirms it, never edits it.
+    field->setReadOnly(true);
+    m_tillLabel->setParent(offer.tab == 2 ? Frame2 : Frame1);
+    m_tillLabel->setText(WindowTexts::fromTill(offer.tillReceipt));
+    m_tillLabel->show();
+    Command2->setEnabled(true);
+    SettingsM->setEnabled(false);
+    if (offer.tab == 2)
+        Command1->setFocus();
+    else
+        Text1->setFocus();
+    if (offer.autoStart) {
+        // The customer uses the terminal: the request starts as if OK were
+        // pressed, once the bridge has returned.
+        QTimer::singleShot(0, this, [this] {
+            if (m_tillOffer && m_till && !m_till->requestStarted() && isEnabled())
+                ValidateAndStart();
+        });
+    }
+}
+
+void Form1::withdrawTillRequest()
+{
+    m_tillOffer.reset();
+    m_tillLabel->hide();
+    Text2->setReadOnly(false);
+    Text3->setReadOnly(false);
+    for (int i = 0; i < TabStrip1->count(); ++i)
+        TabStrip1->setTabEnabled(i, true);
+    // The till's amount is not the next customer's.
+    clearEntryFields();
+    if (m_session->SessionState == PaymentSession::Idle) {
+        Command2->setEnabled(false);
+        SettingsM->setEnabled(true);
+        if (!fReportMode && isActiveWindow())
+            FocusSelectedTab();
+    }
+}
+
+bool Form1::TillSide::readyForTillRequest() const
+{
+    const Form1 &w = m_window;
+    return !w.m_refused && !w.fReportMode && w.m_session->SessionState == PaymentSession::Idle && w.isEnabled()
+        && w.TabStrip1->isEnabled() && !w.m_guard->isBurstOpen() && !w.m_tillOffer;
+}
+
+void Form1::TillSide::abortRunningTransaction()
+{
+    m_window.m_session->SendAbort();
+}
+
+void Form1::TillSide::logTillEvent(const QString &text)
+{
+    m_window.m_session->LogEvent(text);
 }
 
 void Form1::clearCardField()

@@ -25,6 +25,7 @@
 #include "session/ConsoleSettings.h"
 #include "session/PaymentSession.h"
 #include "session/SessionHost.h"
+#include "window/TillHost.h"
 
 #include <QDate>
 #include <QMainWindow>
@@ -53,6 +54,7 @@ class SelectingLineEdit;
 class Settings;
 class Spooler;
 class SwipeGuard;
+class TillBridge;
 class TillLock;
 class Timing;
 
@@ -62,6 +64,8 @@ struct Form1Environment {
     Timing *timing = nullptr;
     Spooler *spooler = nullptr;
     PlatformPrinter *platformPrinter = nullptr;
+    // The till hand-off's port instead of ECRPort (0: any free port).
+    std::optional<quint16> tillPort;
 };
 
 class Form1 : public QMainWindow,
@@ -131,6 +135,8 @@ public:
     bool refusedToStart() const { return m_refused; }
 
     PaymentSession &session() { return *m_session; }
+    // The till hand-off; null when ECRPort is off or the port was taken.
+    TillBridge *tillBridge() const { return m_till; }
     Settings *settingsDialog() const;
     QWidget *reportDialog() const { return m_reportDialog.data(); }
     QWidget *posCommandDialog() const { return m_posCommandDialog.data(); }
@@ -189,6 +195,13 @@ private:
     // What start-up found, told once the window stands.
     void tellStartupFindings();
     SelectingLineEdit *entryField(int fieldNumber) const;
+    // "Loobu" and Esc: a till's request not yet started ends there; a
+    // session is asked to cancel.
+    void onCancel();
+    // The till hand-off on ECRPort (or the environment's port).
+    void startTillBridge(std::optional<quint16> port);
+    void showTillRequest(const TillOffer &offer);
+    void withdrawTillRequest();
 
     Timing &m_timing;
     std::unique_ptr<Spooler> m_ownSpooler;
@@ -252,6 +265,25 @@ private:
         void InputResponse(quint8, const QString &) override {}
     };
     OwnAnswers m_ownAnswers;
+
+    // The window's side of the till hand-off.
+    class TillSide final : public TillHost {
+    public:
+        explicit TillSide(Form1 &window) : m_window(window) {}
+        bool readyForTillRequest() const override;
+        void showTillRequest(const TillOffer &offer) override { m_window.showTillRequest(offer); }
+        void withdrawTillRequest() override { m_window.withdrawTillRequest(); }
+        void abortRunningTransaction() override;
+        void logTillEvent(const QString &text) override;
+
+    private:
+        Form1 &m_window;
+    };
+    TillSide m_tillSide{*this};
+    TillBridge *m_till = nullptr;
+    // The till's request before the cashier or running.
+    std::optional<TillOffer> m_tillOffer;
+    QLabel *m_tillLabel = nullptr;
 
     // The report the running (or last) report session asked for.
     ReportRequest m_reportRequest;

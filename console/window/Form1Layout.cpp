@@ -149,6 +149,15 @@ void Form1::buildWidgets()
     Text7 = field("Text7", Frame5, fieldX, row2, fieldW);
     nameByLabel(amount5, Text7);
 
+    // Above the field a till's request filled: "Kassast: tšekk 4711".
+    m_tillLabel = new QLabel(Frame1);
+    m_tillLabel->setObjectName(QStringLiteral("TillLabel"));
+    QFont tillFont = m_tillLabel->font();
+    tillFont.setBold(true);
+    m_tillLabel->setFont(tillFont);
+    m_tillLabel->setGeometry(fieldX, 11, fieldW, 18);
+    m_tillLabel->hide();
+
     const int fieldNumbers[] = {1, 2, 3, 4, 7, 8, 9};
     for (int n : fieldNumbers) {
         SelectingLineEdit *f = entryField(n);
@@ -179,7 +188,7 @@ void Form1::buildWidgets()
     Command2 = new QPushButton(WindowTexts::cancelCaption(), central);
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setGeometry(buttonX, 84 + kButtonHeight + 8, kButtonWidth, kButtonHeight);
-    connect(Command2, &QPushButton::clicked, this, [this] { m_session->SendAbort(); });
+    connect(Command2, &QPushButton::clicked, this, &Form1::onCancel);
 
     // The status line: one line the width of the window.
     Text10 = new SelectingLineEdit(central);
@@ -323,12 +332,13 @@ void Form1::showRunningLayout()
 void Form1::showIdleLayout()
 {
     Command1->setEnabled(true);
-    Command2->setEnabled(false);
+    // A till's request still before the cashier can still be ended.
+    Command2->setEnabled(m_tillOffer.has_value());
     TabStrip1->setEnabled(true);
     for (int frame : {1, 2, 3, 5})
         SetFrameEnabled(frame, true);
     QCoreApplication::processEvents();
-    SettingsM->setEnabled(true);
+    SettingsM->setEnabled(!m_tillOffer);
     Report->setEnabled(true);
     // A check whose session ended without the server's answer fails there;
     // after any other session "Viimane tehing" shows the journal anew.

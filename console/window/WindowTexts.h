@@ -49,4 +49,11 @@ inline QString quitItem() { return QStringLiteral("&Lõpeta"); }
 inline QString invalidAmount() { return QStringLiteral("Vigane summa."); }
 inline QString invalidReceiptNumber() { return QStringLiteral("Vigane kviitungi number."); }
 
+// Above the fields of a request the till handed over: the till's own
+// receipt number, when it gave one.
+inline QString fromTill(const QString &tillReceipt)
+{
+    return tillReceipt.isEmpty() ? QStringLiteral("Kassast") : QStringLiteral("Kassast: tšekk ") + tillReceipt;
+}
+
 } // namespace WindowTexts
