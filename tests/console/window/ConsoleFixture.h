@@ -95,6 +95,7 @@ protected:
         env.timing = &timing;
         env.spooler = &spooler;
         env.platformPrinter = &printer;
+        env.tillPort = tillPort;
         form = std::make_unique<Form1>(env);
         form->show();
         form->activateWindow();
@@ -165,6 +166,8 @@ protected:
     MemorySpooler spooler{{QStringLiteral("Kviitungiprinter"), QStringLiteral("Kontor")},
                           QStringLiteral("Kontor")};
     SilentPrinter printer;
+    // Set before open(): the till hand-off listens there (0: a free port).
+    std::optional<quint16> tillPort;
     QTcpServer server;
     std::unique_ptr<Form1> form;
 
