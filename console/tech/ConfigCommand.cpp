@@ -3,6 +3,7 @@
 #include "common/AppPaths.h"
 #include "common/CodePage.h"
 #include "common/Config.h"
+#include "common/ConfigValues.h"
 #include "common/RegistryStore.h"
 
 #include <QIODevice>
@@ -56,6 +57,57 @@ int usage(QIODevice &err, const QString &why)
 QByteArray consoleKey()
 {
     return "SOFTWARE\\" + CodePage::console().encode(QString(Config::KeyPath));
+}
+
+// A stored value's text as the console reads it (the bytes before a NUL),
+// empty when it is not there or cannot be read: the rules between values
+// then hold against the console's defaults, as the console's reads would.
+QString storedText(RegistryStore &store, QLatin1String name)
+{
+    const CodePage &cp = CodePage::console();
+    HKEY key = 0;
+    if (store.openKey(HKEY_LOCAL_MACHINE, consoleKey(), KEY_READ, &key) != RegistryStore::Success)
+        return QString();
+    const QByteArray n = cp.encode(QString(name));
+    QByteArray data;
+    quint32 size = 0;
+    qint32 rc = store.queryValue(key, n, nullptr, nullptr, &size);
+    if (rc == RegistryStore::Success) {
+        data.resize(size);
+        rc = store.queryValue(key, n, nullptr, data.data(), &size);
+        data.truncate(size);
+    }
+    store.closeKey(key);
+    if (rc != RegistryStore::Success)
+        return QString();
+    const qsizetype nul = data.indexOf('\0');
+    if (nul >= 0)
+        data.truncate(nul);
+    return cp.decode(data);
+}
+
+// Why `name` may not be set to `text`, as the one line a technician sees;
+// empty when it may. Names must be spelt as the console spells them: the
+// store would take "kkport" for KKPort, but a list or a script then shows
+// two spellings of one value.
+QString refuseSet(RegistryStore &store, const QString &name, const QString &text)
+{
+    const ConfigValues::Value *value = ConfigValues::find(name);
+    if (!value) {
+        const ConfigValues::Value *near = ConfigValues::findAnyCase(name);
+        const QString spelling = near ? QStringLiteral("; see kirjutatakse \"%1\"").arg(near->name) : QString();
+        return QStringLiteral("tundmatu seade \"%1\"%2. Tuntud seaded: %3.")
+            .arg(name, spelling, ConfigValues::knownNames());
+    }
+    const QString accepts = ConfigValues::refusal(*value, text);
+    if (!accepts.isEmpty())
+        return QStringLiteral("%1: \"%2\" ei sobi. Lubatud: %3.").arg(value->name, text, accepts);
+    const QString why = ConfigValues::clash(*value, text, [&](QLatin1String other) {
+        return storedText(store, other);
+    });
+    if (!why.isEmpty())
+        return QStringLiteral("%1: \"%2\" ei sobi, %3. Lubatud: %4.").arg(value->name, text, why, value->accepts);
+    return QString();
 }
 
 } // namespace
@@ -123,6 +175,13 @@ int runConfigCommand(const QStringList &args, QIODevice &out, QIODevice &err)
     }
 
     if (verb == QLatin1String("set") && command.size() == 3) {
+        // Refused before the store is opened for writing: a refusal changes
+        // nothing, not even the store's folder.
+        const QString refused = refuseSet(store, command[1], command[2]);
+        if (!refused.isEmpty()) {
+            line(err, QStringLiteral("Tellar --config: ") + refused);
+            return ConfigCommand::UsageError;
+        }
         HKEY key = 0;
         qint32 rc = store.createKey(HKEY_LOCAL_MACHINE, consoleKey(), QByteArrayView(),
                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &key);

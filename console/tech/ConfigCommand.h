@@ -11,8 +11,16 @@
 // --registry (or TELLAR_REGISTRY) chooses the store as for the console;
 // --home is accepted and ignored.
 //
-// Exit codes: 0 done; 1 get of a value that is not there; 2 usage error;
-// 3 the store cannot be read or written. Every non-zero exit writes one line
+// `set` takes only the names the console reads, spelt as it spells them,
+// and only values they can hold (ConfigValues.h): a misspelt name or a
+// value such as KKPort "abc" would otherwise be stored, ignored by the
+// console and found only when the till fails. ECRPort may not be the
+// payment server's port (KKPort) and the other way round. A refusal writes
+// nothing. `list` and `get` show whatever is stored, unknown names included,
+// so that a technician can see what to put right.
+//
+// Exit codes: 0 done; 1 get of a value that is not there; 2 usage error or a
+// refused name or value; 3 the store cannot be read or written. Every non-zero exit writes one line
 // to `err` saying why (with the system error code for store failures).
 // Nothing here writes the error log: the technician sees the failure.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/Config.h"
+#include "common/ConfigValues.h"
 #include "common/Helpers.h"
 #include "common/KeyboardLayout.h"
 #include "common/RegistryStore.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpServer>
 
 #include <cups/cups.h>
 
@@ -146,6 +148,124 @@ CheckResult CheckStore(const QString &registryDir)
     return result(CheckResult::Ok, name, registryDir + u8(": loetav ja kirjutatav"));
 }
 
+// --- stored values -----------------------------------------------------------
+
+namespace {
+
+struct StoredValue {
+    QString name;   // as stored: the store ignores letter case
+    QString text;   // as the console reads it: the bytes before a NUL
+};
+
+// Every value under the console's key, read as GetRegString reads one; *rc
+// is the store's answer (FileNotFound when nothing is stored).
+QList<StoredValue> readStoredValues(const QString &registryDir, qint32 *rc)
+{
+    RegistryStore store(registryDir);
+    const CodePage &cp = CodePage::console();
+    HKEY key = 0;
+    *rc = store.openKey(HKEY_LOCAL_MACHINE, consoleKeyPath(), KEY_READ, &key);
+    if (*rc != RegistryStore::Success)
+        return {};
+    QList<RegistryStore::Value> values;
+    *rc = store.enumValues(key, &values);
+    store.closeKey(key);
+    QList<StoredValue> out;
+    for (const RegistryStore::Value &v : std::as_const(values)) {
+        QByteArray data = v.data;
+        const qsizetype nul = data.indexOf('\0');
+        if (nul >= 0)
+            data.truncate(nul);
+        out.append({cp.decode(v.name), cp.decode(data)});
+    }
+    return out;
+}
+
+// The stored text of `name` (matched as the store matches names), empty when
+// it is not stored.
+QString storedText(const QList<StoredValue> &values, QLatin1String name)
+{
+    for (const StoredValue &v : values) {
+        if (v.name.compare(name, Qt::CaseInsensitive) == 0)
+            return v.text;
+    }
+    return QString();
+}
+
+// What the console uses for a value whose stored text does not fit, as its
+// start-up reads take it (`settings` read the same way); "" for ECRPort,
+// whose listener is then off.
+QString usedInstead(const ConfigValues::Value &value, const QString &text, const ConsoleSettings &settings)
+{
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    if (value.name == Config::KKAddress)
+        return settings.fAddress;
+    if (value.name == Config::KKPort)
+        return QString::number(settings.fPort);
+    if (value.name == Config::RAW)
+        return flag(settings.fRAW);
+    if (value.name == Config::ReportMode)
+        return flag(settings.fReportMode);
+    if (value.name == Config::DoPrint)
+        return flag(settings.fDoPrint);
+    if (value.name == Config::Session)  // as ReadSessionNumber: the next session is this + 1
+        return QString::number(ParseBoundedLong(text, 0, 999999, 0));
+    if (value.name == Config::ECRAutoStart)
+        return flag(ConfigValues::tillAutoStart(text));
+    if (value.name == Config::ECRPort)
+        return QString();
+    return text.isEmpty() ? QString(value.defaultValue) : text;
+}
+
+} // namespace
+
+QList<CheckResult> CheckStoredSettings(const QString &registryDir)
+{
+    constexpr const char *name = "Seaded";
+    qint32 rc = RegistryStore::Success;
+    const QList<StoredValue> values = readStoredValues(registryDir, &rc);
+    if (rc == RegistryStore::FileNotFound)
+        return {result(CheckResult::Ok, name, u8("midagi pole salvestatud; konsool kasutab vaikeväärtusi"))};
+    if (rc != RegistryStore::Success)
+        return {result(CheckResult::Warning, name,
+                       u8("väärtusi ei saa lugeda (viga ") + QString::number(rc)
+                           + u8("); konsool kasutab vaikeväärtusi"))};
+
+    const ConsoleSettings settings = ReadSettingsForCheck(registryDir);
+    const auto lookup = [&](QLatin1String other) { return storedText(values, other); };
+    QList<CheckResult> found;
+    QStringList names;
+    for (const StoredValue &v : values) {
+        names << v.name;
+        const ConfigValues::Value *known = ConfigValues::findAnyCase(v.name);
+        if (!known) {
+            found << result(CheckResult::Warning, name,
+                            u8("nimi ") + quoted(v.name) + u8(" pole konsooli seade; konsool ei loe seda"));
+            continue;
+        }
+        QString why = ConfigValues::refusal(*known, v.text);
+        // Only ECRPort gives way when the two ports meet: the console
+        // still reaches the payment server on KKPort.
+        if (why.isEmpty() && known->name == Config::ECRPort)
+            why = ConfigValues::clash(*known, v.text, lookup);
+        if (why.isEmpty())
+            continue;
+        QString detail = QString(known->name) + u' ' + quoted(v.text) + u8(" ei sobi (") + why + u8("); ");
+        const QString used = usedInstead(*known, v.text, settings);
+        if (known->name == Config::ECRPort)
+            detail += u8("kassaliides on väljas");
+        else if (used == known->defaultValue)
+            detail += u8("kasutatakse vaikeväärtust ") + used;
+        else
+            detail += u8("konsool loeb selle kui ") + used + u8(" (vaikeväärtus ") + known->defaultValue + u')';
+        found << result(CheckResult::Warning, name, detail);
+    }
+    if (found.isEmpty())
+        found << result(CheckResult::Ok, name,
+                        u8("salvestatud ") + names.join(QStringLiteral(", ")) + u8("; kõik sobivad"));
+    return found;
+}
+
 // --- program folder --------------------------------------------------------
 
 CheckResult CheckProgramFolder(const QString &programDir, const QString &programName)
@@ -271,6 +391,43 @@ CheckResult CheckPaymentServer(const QString &address, qint32 port, int timeoutM
         return result(CheckResult::Error, name,
                       where + u8(" ei vastanud ") + QString::number(timeoutMs / 1000.0) + u8(" s jooksul"));
     return result(CheckResult::Error, name, where + u8(": ") + describeConnectError(error));
+}
+
+// --- till hand-off listener ------------------------------------------------------
+
+CheckResult CheckTillListener(const QString &registryDir)
+{
+    constexpr const char *name = "Kassaliides";
+    qint32 rc = RegistryStore::Success;
+    const QString ecrPort = storedText(readStoredValues(registryDir, &rc), Config::ECRPort);
+    if (ConfigValues::tillListenerOff(ecrPort))
+        return result(CheckResult::Ok, name, u8("väljas (ECRPort pole seatud)"));
+    const quint16 port = ConfigValues::tillListenerPort(ecrPort, ReadSettingsForCheck(registryDir).fPort);
+    if (port == 0)
+        return result(CheckResult::Warning, name,
+                      u8("väljas: ECRPort ") + quoted(ecrPort) + u8(" ei sobi (vt Seaded)"));
+
+    // Bound as the console binds it, and let go at once. A running console
+    // of this till holds the port too: from outside, it cannot be told from
+    // another program.
+    const QString where = endpoint(QStringLiteral("127.0.0.1"), port);
+    QTcpServer probe;
+    if (probe.listen(QHostAddress::LocalHost, port)) {
+        probe.close();
+        return result(CheckResult::Ok, name, u8("vaba, konsool kuulab ") + where);
+    }
+    switch (probe.serverError()) {
+    case QAbstractSocket::AddressInUseError:
+        return result(CheckResult::Warning, name,
+                      where + u8(" on hõivatud: seda hoiab teine programm või juba töötav konsool"));
+    case QAbstractSocket::SocketAccessError:
+        return result(CheckResult::Warning, name,
+                      where + u8(": pordil kuulamiseks pole õigust (pordid alla 1024 on "
+                                 "süsteemi omad); konsool ei saa seal kuulata"));
+    default:
+        return result(CheckResult::Warning, name,
+                      where + u8(": konsool ei saa seal kuulata (") + probe.errorString() + u')');
+    }
 }
 
 // --- receipt printer -----------------------------------------------------------
@@ -516,13 +673,14 @@ ConsoleSettings ReadSettingsForCheck(const QString &registryDir)
 QList<CheckResult> RunSiteCheck(const SiteCheckOptions &options)
 {
     const ConsoleSettings settings = ReadSettingsForCheck(options.registryDir);
-    return {
-        CheckStore(options.registryDir),
-        CheckProgramFolder(options.programDir, options.programName),
-        CheckPaymentServer(settings.fAddress, settings.fPort, options.connectTimeoutMs),
-        CheckReceiptPrinter(settings),
-        CheckPdfOpener(),
-        CheckKeyboardLayout(),
-        CheckCodePage(),
-    };
+    QList<CheckResult> results = {CheckStore(options.registryDir)};
+    results += CheckStoredSettings(options.registryDir);
+    results << CheckProgramFolder(options.programDir, options.programName)
+            << CheckPaymentServer(settings.fAddress, settings.fPort, options.connectTimeoutMs)
+            << CheckTillListener(options.registryDir)
+            << CheckReceiptPrinter(settings)
+            << CheckPdfOpener()
+            << CheckKeyboardLayout()
+            << CheckCodePage();
+    return results;
 }

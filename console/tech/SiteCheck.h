@@ -1,6 +1,6 @@
 // The site check (`Tellar --check`): what a technician needs to know about a
 // till before the cashier meets it, without a display. Each check gives one
-// line
+// line (Seaded one per finding)
 //
 //   STATUS TAB check TAB detail
 //
@@ -11,10 +11,17 @@
 // Checks, in this order:
 //   Seadete hoidla       the store folder and its file: readable, writable,
 //                        not corrupt (nothing is written to find out);
+//   Seaded               a warning for every stored value the console cannot
+//                        use (ConfigValues.h), saying what it uses instead,
+//                        and for every stored name the console does not read;
+//                        one OK line when there is none;
 //   Programmi kaust      log.txt, the error log and Report.pdf can be written;
 //   Makseserver          KKAddress:KKPort accepts a TCP connection within the
 //                        time-out; the connection is closed at once, nothing
 //                        is sent;
+//   Kassaliides          the till hand-off listener: off without ECRPort,
+//                        else 127.0.0.1:ECRPort can be listened on (bound for
+//                        a moment and let go); taken or forbidden warns;
 //   Kviitungiprinter     with DoPrint on: the Printer queue exists in CUPS
 //                        under exactly that name, accepts jobs, is not
 //                        stopped; RAW on a queue that is not raw warns;
@@ -58,8 +65,10 @@ bool SiteCheckPassed(const QList<CheckResult> &results);
 
 // The single checks.
 CheckResult CheckStore(const QString &registryDir);
+QList<CheckResult> CheckStoredSettings(const QString &registryDir);
 CheckResult CheckProgramFolder(const QString &programDir, const QString &programName);
 CheckResult CheckPaymentServer(const QString &address, qint32 port, int timeoutMs);
+CheckResult CheckTillListener(const QString &registryDir);
 CheckResult CheckReceiptPrinter(const ConsoleSettings &settings);
 CheckResult CheckPdfOpener();
 CheckResult CheckKeyboardLayout();

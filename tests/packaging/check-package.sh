@@ -121,7 +121,7 @@ rc=0
 env -u DISPLAY TELLAR_KEYBOARD_LAYOUT=ee "$root/usr/bin/Tellar" --home "$work/home" --registry "$work/registry" --check \
   | tee "$work/check" || rc=$?
 [ "$rc" -le 1 ] || fail "Tellar --check exited $rc"
-[ "$(wc -l <"$work/check")" -eq 7 ] || fail "Tellar --check gave not 7 lines"
+[ "$(wc -l <"$work/check")" -eq 9 ] || fail "Tellar --check gave not 9 lines"
 grep -q "^VIGA	Makseserver	127.0.0.1:1: " "$work/check" || fail "Tellar --check did not name the server"
 "$root/usr/bin/varo-sim" --check "$root/usr/share/tellar/scenarios/training.json" || fail "varo-sim --check"
 

@@ -2,8 +2,11 @@
 #include "common/CodePage.h"
 #include "tech/ConfigCommand.h"
 #include "common/Config.h"
+#include "common/RegistryStore.h"
 
 #include "TestDir.h"
+
+#include <utility>
 
 #include <QBuffer>
 
@@ -160,6 +163,150 @@ TEST(ConfigCommand, EnvironmentChoosesTheStore)
     RegistryStore store(dir.path());
     EXPECT_EQ(GetConfigString(store, Config::KeyPath, Config::KKPort, Config::KKPortDefault),
               QStringLiteral("9000"));
+}
+
+// `set NAME VALUE` on the store in `dir`.
+CommandResult set(const TestDir &dir, const QString &name, const QString &value)
+{
+    return run({QStringLiteral("--registry"), dir.path(), QStringLiteral("--config"), QStringLiteral("set"),
+                name, value});
+}
+
+QString stored(const TestDir &dir, QLatin1String name)
+{
+    RegistryStore store(dir.path());
+    return GetConfigString(store, Config::KeyPath, name, QStringLiteral("<none>"));
+}
+
+// A refusal: usage exit, one line on err naming the value, nothing on out.
+void expectRefused(const CommandResult &r, const char *mentions)
+{
+    EXPECT_EQ(r.code, ConfigCommand::UsageError);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+    EXPECT_TRUE(r.err.endsWith('\n'));
+    EXPECT_TRUE(r.err.contains(mentions)) << r.err.constData();
+}
+
+TEST(ConfigCommand, MisspeltNameIsRefusedAndNothingIsWritten)
+{
+    TestDir dir;
+    const CommandResult r = set(dir, QStringLiteral("KKprot"), QStringLiteral("9000"));
+    expectRefused(r, "\"KKprot\"");
+    EXPECT_EQ(r.err, qs("Tellar --config: tundmatu seade \"KKprot\". Tuntud seaded: KKAddress, KKPort, "
+                        "Printer, RAW, ReportMode, DoPrint, POS, Session, ECRPort, ECRAutoStart.\n")
+                         .toUtf8());
+    EXPECT_FALSE(dir.exists(QStringLiteral("HKEY_LOCAL_MACHINE.reg"))) << "a refusal creates no store";
+
+    ASSERT_EQ(set(dir, QStringLiteral("POS"), QStringLiteral("1")).code, 0);
+    const QByteArray before = dir.readFile(QStringLiteral("HKEY_LOCAL_MACHINE.reg"));
+    expectRefused(set(dir, QStringLiteral("Port"), QStringLiteral("9000")), "\"Port\"");
+    EXPECT_EQ(dir.readFile(QStringLiteral("HKEY_LOCAL_MACHINE.reg")), before);
+}
+
+TEST(ConfigCommand, NameInAnotherLetterCaseIsRefusedNamingTheSpelling)
+{
+    TestDir dir;
+    const CommandResult r = set(dir, QStringLiteral("KKport"), QStringLiteral("9000"));
+    expectRefused(r, "\"KKport\"; see kirjutatakse \"KKPort\"");
+    EXPECT_EQ(stored(dir, Config::KKPort), QStringLiteral("<none>"));
+}
+
+TEST(ConfigCommand, PortThatIsNotAWholeNumberOneTo65535IsRefused)
+{
+    TestDir dir;
+    ASSERT_EQ(set(dir, QStringLiteral("KKPort"), QStringLiteral("9000")).code, 0);
+    const CommandResult r = set(dir, QStringLiteral("KKPort"), QStringLiteral("abc"));
+    expectRefused(r, "KKPort");
+    EXPECT_EQ(r.err, qs("Tellar --config: KKPort: \"abc\" ei sobi. Lubatud: täisarv 1–65535.\n").toUtf8());
+    for (const char *bad : {"0", "65536", "70000", "-1", "+9000", " 9000", "9000.0", "9e3", ""}) {
+        SCOPED_TRACE(bad);
+        expectRefused(set(dir, QStringLiteral("KKPort"), qs(bad)), "täisarv 1–65535");
+        if (*bad && QByteArray(bad) != "0")  // ECRPort's "off"
+            expectRefused(set(dir, QStringLiteral("ECRPort"), qs(bad)), "ECRPort: ");
+    }
+    EXPECT_EQ(stored(dir, Config::KKPort), QStringLiteral("9000")) << "refusals leave the stored value";
+    EXPECT_EQ(stored(dir, Config::ECRPort), QStringLiteral("<none>"));
+}
+
+TEST(ConfigCommand, TillPortOnThePaymentServerPortIsRefusedEitherWay)
+{
+    TestDir dir;
+    // Nothing stored: the payment server is on the default 8145.
+    expectRefused(set(dir, QStringLiteral("ECRPort"), QStringLiteral("8145")), "sama port kui KKPort");
+    ASSERT_EQ(set(dir, QStringLiteral("KKPort"), QStringLiteral("9000")).code, 0);
+    const CommandResult r = set(dir, QStringLiteral("ECRPort"), QStringLiteral("9000"));
+    EXPECT_EQ(r.err, qs("Tellar --config: ECRPort: \"9000\" ei sobi, sama port kui KKPort. Lubatud: "
+                        "täisarv 1–65535; tühi või 0 lülitab kassaliidese välja.\n")
+                         .toUtf8());
+    EXPECT_EQ(r.code, ConfigCommand::UsageError);
+    EXPECT_EQ(set(dir, QStringLiteral("ECRPort"), QStringLiteral("8145")).code, 0) << "8145 is free now";
+    expectRefused(set(dir, QStringLiteral("KKPort"), QStringLiteral("8145")), "sama port kui ECRPort");
+    EXPECT_EQ(stored(dir, Config::KKPort), QStringLiteral("9000"));
+    EXPECT_EQ(set(dir, QStringLiteral("ECRPort"), QStringLiteral("0")).code, 0);
+    EXPECT_EQ(set(dir, QStringLiteral("KKPort"), QStringLiteral("8145")).code, 0) << "a listener that is off";
+}
+
+TEST(ConfigCommand, FlagOtherThanZeroOrOneIsRefused)
+{
+    TestDir dir;
+    for (const char *name : {"RAW", "ReportMode", "DoPrint", "ECRAutoStart"}) {
+        for (const char *bad : {"2", "yes", "", " 1", "01"}) {
+            SCOPED_TRACE(std::string(name) + "=" + bad);
+            const CommandResult r = set(dir, qs(name), qs(bad));
+            expectRefused(r, "Lubatud: 0 või 1.");
+            EXPECT_TRUE(r.err.contains(name)) << r.err.constData();
+        }
+    }
+    EXPECT_FALSE(dir.exists(QStringLiteral("HKEY_LOCAL_MACHINE.reg")));
+}
+
+TEST(ConfigCommand, SessionOutsideTheCounterAndEmptyAddressAreRefused)
+{
+    TestDir dir;
+    for (const char *bad : {"1000000", "-1", "abc", "", "1.5"}) {
+        SCOPED_TRACE(bad);
+        expectRefused(set(dir, QStringLiteral("Session"), qs(bad)), "täisarv 0–999999");
+    }
+    expectRefused(set(dir, QStringLiteral("KKAddress"), QString()), "KKAddress: \"\" ei sobi");
+    EXPECT_FALSE(dir.exists(QStringLiteral("HKEY_LOCAL_MACHINE.reg")));
+}
+
+TEST(ConfigCommand, UsableValuesAreStillStored)
+{
+    TestDir dir;
+    const std::pair<const char *, const char *> rows[] = {
+        {"KKAddress", "kassa-server.lan"}, {"KKPort", "1"}, {"KKPort", "65535"}, {"Printer", "Kassa õ 1"},
+        {"Printer", ""}, {"RAW", "1"}, {"ReportMode", "0"}, {"DoPrint", "1"}, {"POS", ""},
+        {"POS", "KASSA 01"}, {"Session", "0"}, {"Session", "999999"}, {"ECRPort", ""}, {"ECRPort", "0"},
+        {"ECRPort", "9100"}, {"ECRAutoStart", "1"},
+    };
+    for (const auto &[name, value] : rows) {
+        SCOPED_TRACE(std::string(name) + "=" + value);
+        const CommandResult r = set(dir, qs(name), qs(value));
+        EXPECT_EQ(r.code, 0) << r.err.constData();
+        EXPECT_TRUE(r.err.isEmpty());
+    }
+    const CommandResult r = run({QStringLiteral("--registry"), dir.path(), QStringLiteral("--config"),
+                                 QStringLiteral("list")});
+    EXPECT_EQ(r.out, QByteArray("KKAddress=kassa-server.lan\nKKPort=65535\nPrinter=\nRAW=1\nReportMode=0\n"
+                                "DoPrint=1\nPOS=KASSA 01\nSession=999999\nECRPort=9100\nECRAutoStart=1\n"));
+}
+
+TEST(ConfigCommand, UnknownStoredNamesAreStillListedAndGot)
+{
+    TestDir dir;
+    {
+        RegistryStore store(dir.path());
+        PutConfigString(store, Config::KeyPath, QStringLiteral("KKprot"), QStringLiteral("9000"));
+    }
+    CommandResult r = run({QStringLiteral("--registry"), dir.path(), QStringLiteral("--config"),
+                           QStringLiteral("list")});
+    EXPECT_EQ(r.out, QByteArray("KKprot=9000\n"));
+    r = run({QStringLiteral("--registry"), dir.path(), QStringLiteral("--config"), QStringLiteral("get"),
+             QStringLiteral("KKprot")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, QByteArray("9000\n"));
 }
 
 TEST(ConfigCommand, RecognisedOnlyWithConfigOption)

@@ -7,6 +7,7 @@
 #include "TechTestSupport.h"
 
 #include <QFileInfo>
+#include <QTcpServer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -165,6 +166,147 @@ TEST(SettingsForCheck, ReadAsTheConsoleReadsThem)
     EXPECT_TRUE(s.fDoPrint) << "on unless exactly \"0\"";
     EXPECT_EQ(s.fPOSID, QStringLiteral("00000000")) << "an empty value reads as the default";
     EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("Tellar.err"))));
+}
+
+// --- Seaded ------------------------------------------------------------------
+
+class StoredSettingsCheck : public ::testing::Test {
+protected:
+    void put(const QString &name, const QString &value)
+    {
+        RegistryStore store(m_dir.path());
+        PutConfigString(store, Config::KeyPath, name, value);
+    }
+    QStringList warnings() const
+    {
+        QStringList out;
+        for (const CheckResult &r : CheckStoredSettings(m_dir.path())) {
+            EXPECT_EQ(r.name, QStringLiteral("Seaded"));
+            if (r.status == CheckResult::Warning)
+                out << r.detail;
+            else
+                EXPECT_EQ(r.status, CheckResult::Ok) << r.detail.toStdString();
+        }
+        return out;
+    }
+    Scratch m_dir;
+};
+
+TEST_F(StoredSettingsCheck, UnusablePortWarnsNamingTheDefaultTheConsoleUses)
+{
+    put(QStringLiteral("KKPort"), QStringLiteral("abc"));
+    EXPECT_EQ(warnings(), QStringList{QStringLiteral(
+                              "KKPort \"abc\" ei sobi (täisarv 1–65535); kasutatakse vaikeväärtust 8145")});
+    for (const char *outside : {"0", "70000", "-5"}) {
+        put(QStringLiteral("KKPort"), QString::fromLatin1(outside));
+        EXPECT_EQ(warnings().value(0),
+                  QStringLiteral("KKPort \"%1\" ei sobi (täisarv 1–65535); kasutatakse vaikeväärtust 8145")
+                      .arg(QString::fromLatin1(outside)));
+        EXPECT_EQ(ReadSettingsForCheck(m_dir.path()).fPort, 8145) << "what the warning says is used";
+    }
+}
+
+TEST_F(StoredSettingsCheck, PortTheConsoleReadsOtherwiseSaysWhichPort)
+{
+    // The console's reader rounds "9000.4" to 9000: the warning must not
+    // claim the default.
+    put(QStringLiteral("KKPort"), QStringLiteral("9000.4"));
+    EXPECT_EQ(warnings(), QStringList{QStringLiteral(
+                              "KKPort \"9000.4\" ei sobi (täisarv 1–65535); konsool loeb selle kui 9000 "
+                              "(vaikeväärtus 8145)")});
+}
+
+TEST_F(StoredSettingsCheck, FlagsReadOtherwiseThanTheirDefaultSayWhatTheConsoleUses)
+{
+    put(QStringLiteral("ReportMode"), QStringLiteral("2"));  // on only for "1"; default on
+    put(QStringLiteral("DoPrint"), QStringLiteral("yes"));   // on unless "0"; default off
+    put(QStringLiteral("RAW"), QStringLiteral("jah"));       // on only for "1"; default off
+    EXPECT_EQ(warnings(),
+              (QStringList{QStringLiteral("ReportMode \"2\" ei sobi (0 või 1); konsool loeb selle kui 0 (vaikeväärtus 1)"),
+                           QStringLiteral("DoPrint \"yes\" ei sobi (0 või 1); konsool loeb selle kui 1 (vaikeväärtus 0)"),
+                           QStringLiteral("RAW \"jah\" ei sobi (0 või 1); kasutatakse vaikeväärtust 0")}));
+}
+
+TEST_F(StoredSettingsCheck, NameNoConsoleReadsWarns)
+{
+    put(QStringLiteral("KKprot"), QStringLiteral("9000"));
+    put(QStringLiteral("POS"), QStringLiteral("00001234"));
+    EXPECT_EQ(warnings(), QStringList{QStringLiteral("nimi \"KKprot\" pole konsooli seade; konsool ei loe seda")});
+}
+
+TEST_F(StoredSettingsCheck, NameInAnotherLetterCaseIsReadSoNotWarned)
+{
+    put(QStringLiteral("KKport"), QStringLiteral("9000"));  // the store matches names without case
+    EXPECT_TRUE(warnings().isEmpty());
+    EXPECT_EQ(ReadSettingsForCheck(m_dir.path()).fPort, 9000);
+}
+
+TEST_F(StoredSettingsCheck, UsableValuesGiveOneOkLineAndNothingIsWritten)
+{
+    put(QStringLiteral("KKPort"), QStringLiteral("9000"));
+    put(QStringLiteral("ECRPort"), QStringLiteral("9100"));
+    put(QStringLiteral("Session"), QStringLiteral("41"));
+    RegistryStore store(m_dir.path());
+    const QByteArray before = readFile(store.hiveFilePath(HKEY_LOCAL_MACHINE));
+    const QList<CheckResult> r = CheckStoredSettings(m_dir.path());
+    ASSERT_EQ(r.size(), 1);
+    EXPECT_EQ(r[0].status, CheckResult::Ok);
+    EXPECT_EQ(r[0].detail, QStringLiteral("salvestatud KKPort, ECRPort, Session; kõik sobivad"));
+    EXPECT_EQ(readFile(store.hiveFilePath(HKEY_LOCAL_MACHINE)), before);
+}
+
+TEST_F(StoredSettingsCheck, TillPortOnThePaymentServerPortWarnsThatTheListenerIsOff)
+{
+    put(QStringLiteral("ECRPort"), QStringLiteral("8145"));  // KKPort not stored: 8145
+    EXPECT_EQ(warnings(), QStringList{QStringLiteral(
+                              "ECRPort \"8145\" ei sobi (sama port kui KKPort); kassaliides on väljas")});
+    const CheckResult listener = CheckTillListener(m_dir.path());
+    EXPECT_EQ(listener.status, CheckResult::Warning);
+    EXPECT_EQ(listener.detail, QStringLiteral("väljas: ECRPort \"8145\" ei sobi (vt Seaded)"));
+}
+
+// --- Kassaliides -------------------------------------------------------------
+
+TEST(TillListenerCheck, WithoutECRPortOrZeroItIsOff)
+{
+    Scratch dir;
+    CheckResult r = CheckTillListener(dir.path());
+    EXPECT_EQ(FormatCheckLine(r), QStringLiteral("OK\tKassaliides\tväljas (ECRPort pole seatud)"));
+    RegistryStore store(dir.path());
+    PutConfigString(store, Config::KeyPath, Config::ECRPort, QStringLiteral("0"));
+    r = CheckTillListener(dir.path());
+    EXPECT_EQ(FormatCheckLine(r), QStringLiteral("OK\tKassaliides\tväljas (ECRPort pole seatud)"));
+}
+
+TEST(TillListenerCheck, FreePortIsOkAndLeftFree)
+{
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    Scratch dir;
+    RegistryStore store(dir.path());
+    PutConfigString(store, Config::KeyPath, Config::ECRPort, QString::number(port));
+    const CheckResult r = CheckTillListener(dir.path());
+    EXPECT_EQ(r.status, CheckResult::Ok) << r.detail.toStdString();
+    EXPECT_EQ(r.detail, QStringLiteral("vaba, konsool kuulab 127.0.0.1:%1").arg(port));
+    QTcpServer again;
+    EXPECT_TRUE(again.listen(QHostAddress::LocalHost, port)) << "the check let the port go";
+}
+
+TEST(TillListenerCheck, TakenPortIsAWarning)
+{
+    Listener other;
+    ASSERT_NE(other.port(), 0);
+    Scratch dir;
+    RegistryStore store(dir.path());
+    PutConfigString(store, Config::KeyPath, Config::ECRPort, QString::number(other.port()));
+    const CheckResult r = CheckTillListener(dir.path());
+    EXPECT_EQ(r.status, CheckResult::Warning);
+    EXPECT_EQ(r.detail, QStringLiteral("127.0.0.1:%1 on hõivatud: seda hoiab teine programm või juba töötav konsool")
+                            .arg(other.port()));
 }
 
 } // namespace

@@ -125,9 +125,10 @@ TEST_F(TechCommands, CheckIsAllOkAgainstTheSimulatorAndARawQueue)
     const ProcessResult r = tellar({QStringLiteral("--check")});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     const QList<QStringList> rows = lines(r.out);
-    ASSERT_EQ(rows.size(), 7) << r.out.toStdString();
-    const QStringList names = {QStringLiteral("Seadete hoidla"), QStringLiteral("Programmi kaust"),
-                               QStringLiteral("Makseserver"), QStringLiteral("Kviitungiprinter"),
+    ASSERT_EQ(rows.size(), 9) << r.out.toStdString();
+    const QStringList names = {QStringLiteral("Seadete hoidla"), QStringLiteral("Seaded"),
+                               QStringLiteral("Programmi kaust"), QStringLiteral("Makseserver"),
+                               QStringLiteral("Kassaliides"), QStringLiteral("Kviitungiprinter"),
                                QStringLiteral("PDF-i avaja"), QStringLiteral("Klaviatuuripaigutus"),
                                QStringLiteral("Koodileht")};
     for (qsizetype i = 0; i < rows.size(); ++i) {
@@ -135,8 +136,9 @@ TEST_F(TechCommands, CheckIsAllOkAgainstTheSimulatorAndARawQueue)
         EXPECT_EQ(rows[i].value(0), QStringLiteral("OK")) << rows[i].join(u'|').toStdString();
         EXPECT_EQ(rows[i].value(1), names[i]);
     }
-    EXPECT_TRUE(row(r.out, names[2]).value(2).startsWith(QStringLiteral("127.0.0.1:%1 ").arg(m_sim.port())));
-    EXPECT_TRUE(row(r.out, names[3]).value(2).contains(QStringLiteral("\"Kviitung\"")));
+    EXPECT_TRUE(row(r.out, names[3]).value(2).startsWith(QStringLiteral("127.0.0.1:%1 ").arg(m_sim.port())));
+    EXPECT_EQ(row(r.out, names[4]).value(2), QStringLiteral("väljas (ECRPort pole seatud)"));
+    EXPECT_TRUE(row(r.out, names[5]).value(2).contains(QStringLiteral("\"Kviitung\"")));
     EXPECT_TRUE(m_printer.documents().empty()) << "the check prints nothing";
 }
 
