@@ -1,6 +1,7 @@
 #include "session/StartupSettings.h"
 
 #include "common/Config.h"
+#include "common/ConfigValues.h"
 #include "common/Helpers.h"
 
 #include <limits>
@@ -33,10 +34,10 @@ void ReadConsoleSettings(ConsoleSettings &settings)
     settings.fReportMode = read(Config::ReportMode, Config::ReportModeDefault) == u"1";
     settings.fDoPrint = read(Config::DoPrint, Config::DoPrintDefault) != u"0";
     settings.fPOSID = read(Config::POS, Config::POSDefault);
-    // Anything but a port is "off": a till that cannot be heard is safer than
-    // a listener on a port nobody chose.
-    settings.fECRPort = PortFromText(read(Config::ECRPort, Config::ECRPortDefault), 0);
-    settings.fECRAutoStart = read(Config::ECRAutoStart, Config::ECRAutoStartDefault) == u"1";
+    // Anything but a port of its own is "off": a till that cannot be heard is
+    // safer than a listener on a port nobody chose, or on the server's.
+    settings.fECRPort = ConfigValues::tillListenerPort(read(Config::ECRPort, Config::ECRPortDefault), settings.fPort);
+    settings.fECRAutoStart = ConfigValues::tillAutoStart(read(Config::ECRAutoStart, Config::ECRAutoStartDefault));
 }
 
 qint32 ReadSessionNumber()

@@ -138,14 +138,10 @@ Form1::Form1(const Environment &environment, QWidget *parent)
 void Form1::startTillBridge(std::optional<quint16> port)
 {
     if (!port) {
+        // Off, unusable, or the payment server's own port (the reader
+        // says 0 for each; --check says which).
         if (fECRPort <= 0)
             return;
-        if (fECRPort == fPort) {
-            // The till and the payment server on one port: one of them
-            // would get the other's bytes.
-            m_session->LogEvent(QStringLiteral("Till listener not started: ECRPort equals KKPort"));
-            return;
-        }
         port = quint16(fECRPort);
     }
     m_till = new TillBridge(m_tillSide, *m_session, fPOSID, this);
