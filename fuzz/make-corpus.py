@@ -150,6 +150,38 @@ def frame_reader():
     write(t, "bad_check_byte", reads(msg(b"0012", check=0, **mine) + keep, 64))
 
 
+def till_message():
+    # Frames of the till hand-off (4-byte big-endian length, XML), in reads.
+    t = "fuzz_till_message"
+    os.makedirs(os.path.join(HERE, "corpus", t), exist_ok=True)
+    ns = b'xmlns="http://www.nrf-arts.org/IXRetail/namespace"'
+
+    def doc(kind, rid, body=b""):
+        return (b'<?xml version="1.0" encoding="UTF-8"?><CardServiceRequest ' + ns + b' RequestType="' + kind
+                + b'" ApplicationSender="Kassa" WorkstationID="K1" RequestID="' + rid + b'">' + body
+                + b"</CardServiceRequest>")
+
+    def frame(d):
+        return struct.pack(">I", len(d)) + d
+
+    def reads(data, size):
+        return b"".join(bytes([len(data[i:i + size])]) + data[i:i + size] for i in range(0, len(data), size))
+
+    pay = doc(b"CardPayment", b"17", b"<POSdata><POSTimeStamp>2026-12-08T10:15:00</POSTimeStamp>"
+              b"<TransactionNumber>4711</TransactionNumber></POSdata>"
+              b'<TotalAmount Currency="EUR">12.50</TotalAmount>')
+    write(t, "payment_whole", reads(frame(pay), 255))
+    write(t, "payment_byte_by_byte", reads(frame(pay), 1))
+    write(t, "reversal_and_abort", reads(frame(doc(b"PaymentReversal", b"18",
+                                                   b'<OriginalTransaction STAN="1001"/>'
+                                                   b'<TotalAmount Currency="EUR">12.50</TotalAmount>'))
+                                             + frame(doc(b"AbortRequest", b"18")), 100))
+    write(t, "latin1", reads(frame(b'<?xml version="1.0" encoding="ISO-8859-1"?>'
+                                   + doc(b"RepeatLastMessage", b"\xf5").split(b"?>", 1)[1]), 60))
+    write(t, "doctype", reads(frame(b'<!DOCTYPE x [<!ENTITY e "1">]>' + doc(b"CardPayment", b"1", b"&e;")), 90))
+    write(t, "over_long", reads(b"\x00\x01\x00\x01" + pay, 120))
+
+
 def scenario():
     t = "fuzz_scenario"
     folder = os.path.join(HERE, "..", "sim", "scenarios")
@@ -164,5 +196,6 @@ if __name__ == "__main__":
     report()
     store()
     frame_reader()
+    till_message()
     scenario()
     sys.exit(0)

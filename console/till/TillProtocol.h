@@ -72,7 +72,7 @@ public:
 
     void append(const QByteArray &bytes) { m_buffer += bytes; }
     Step next();
-    qsizetype buffered() const { return m_buffer.size(); }
+    qsizetype buffered() const { return m_buffer.size() - m_start; }
 
 private:
     QByteArray m_buffer;

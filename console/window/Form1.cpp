@@ -303,6 +303,14 @@ void Form1::SelectTab(int tab)
         tab = m_tillOffer->tab;
     TabStrip1->setCurrentIndex(tab - 1);
     QCoreApplication::processEvents();
+    // A till's request: its amount is read-only, the card comes next.
+    if (m_tillOffer) {
+        if (tab == 2)
+            Command1->setFocus();
+        else
+            Text1->setFocus();
+        return;
+    }
     switch (tab) {
     case 1:
     case 4: Text2->setFocus(); break;
@@ -659,10 +667,7 @@ void Form1::showTillRequest(const TillOffer &offer)
     m_tillLabel->show();
     Command2->setEnabled(true);
     SettingsM->setEnabled(false);
-    if (offer.tab == 2)
-        Command1->setFocus();
-    else
-        Text1->setFocus();
+    FocusSelectedTab();
     if (offer.autoStart) {
         // The customer uses the terminal: the request starts as if OK were
         // pressed, once the bridge has returned.

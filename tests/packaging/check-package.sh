@@ -43,6 +43,7 @@ lib=usr/lib/$multiarch
 {
   echo "usr/bin/Tellar"
   echo "usr/bin/varo-sim"
+  echo "usr/bin/tellar-pay"
   for l in VaroMgr Papyr Stenik32; do
     echo "$lib/lib$l.so.0 -> lib$l.so.$version"
     echo "$lib/lib$l.so.$version"
@@ -55,6 +56,7 @@ lib=usr/lib/$multiarch
   echo "usr/share/metainfo/ee.kerlan.tellar.metainfo.xml"
   echo "usr/share/man/man1/Tellar.1.gz"
   echo "usr/share/man/man1/varo-sim.1.gz"
+  echo "usr/share/man/man1/tellar-pay.1.gz"
   echo "usr/share/doc/tellar/copyright"
   echo "usr/share/doc/tellar/changelog.gz"
   echo "usr/share/lintian/overrides/tellar"
@@ -99,7 +101,7 @@ appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/ee.kerlan.te
   || fail "AppStream metainfo"
 
 step "no RPATH, SONAMEs"
-for f in "$root/usr/bin/Tellar" "$root/usr/bin/varo-sim" "$root/$lib"/lib*.so.*.*.*; do
+for f in "$root/usr/bin/Tellar" "$root/usr/bin/varo-sim" "$root/usr/bin/tellar-pay" "$root/$lib"/lib*.so.*.*.*; do
   if readelf -d "$f" | grep -Eq '\((RPATH|RUNPATH)\)'; then fail "$f has an RPATH"; fi
 done
 for l in VaroMgr Papyr Stenik32; do
@@ -124,5 +126,11 @@ env -u DISPLAY TELLAR_KEYBOARD_LAYOUT=ee "$root/usr/bin/Tellar" --home "$work/ho
 [ "$(wc -l <"$work/check")" -eq 9 ] || fail "Tellar --check gave not 9 lines"
 grep -q "^VIGA	Makseserver	127.0.0.1:1: " "$work/check" || fail "Tellar --check did not name the server"
 "$root/usr/bin/varo-sim" --check "$root/usr/share/tellar/scenarios/training.json" || fail "varo-sim --check"
+# tellar-pay with no console to talk to: refused (4), one JSON object.
+rc=0
+"$root/usr/bin/tellar-pay" --port 1 last >"$work/pay" || rc=$?
+[ "$rc" -eq 4 ] || fail "tellar-pay without a console exited $rc"
+grep -q '"result":"NoConnection"' "$work/pay" || fail "tellar-pay did not say NoConnection"
+zcat "$root/usr/share/man/man1/tellar-pay.1.gz" | grep -q '^.TH TELLAR-PAY' || fail "tellar-pay man page"
 
 echo "package: all checks passed"

@@ -99,6 +99,8 @@ TEST_F(TillWindow, ApprovedPaymentIsShownReadOnlyAndAnsweredOnceEvenWhenTheTillA
     EXPECT_TRUE(tillLabel()->isVisible());
     EXPECT_EQ(tillLabel()->text(), u"Kassast: tšekk 4711"_qs);
     EXPECT_FALSE(tabStrip()->isTabEnabled(1)) << "another tab would empty the till's amount";
+    form->activateWindow();
+    EXPECT_EQ(QApplication::focusWidget(), text("Text1")) << "a typed card number must not go into the read-only amount";
     QTest::qWait(50);
     EXPECT_EQ(requestsSent(), 0) << "nothing is sent before the cashier confirms";
 

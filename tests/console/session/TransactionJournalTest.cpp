@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -145,3 +147,37 @@ TEST_F(TransactionJournalTest, JournalThatCannotBeMadeSaysWhy)
 }
 
 } // namespace
+
+// A till's journal of the previous version (no till key): it keeps every
+// entry, and its payment in doubt is still the one a new charge asks about,
+// once the console that hands keys over has opened it.
+TEST(TransactionJournalUpgrade, VersionOneJournalKeepsItsEntriesAndTakesTillKeys)
+{
+    QTemporaryDir dir(testTmpParent() + QStringLiteral("/journal-XXXXXX"));
+    const QString path = dir.filePath(QStringLiteral("journal.sqlite"));
+    ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(15, 30, 0)));
+    {
+        TransactionJournal made(path, &clock, 0);
+        ASSERT_TRUE(made.logSent(QStringLiteral("000041"), kPos, QStringLiteral("payment"), 12.5, std::nullopt));
+        ASSERT_TRUE(made.logUnknown(QStringLiteral("000041"), kPos, QStringLiteral("Timeout")));
+    }
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    const char *toVersionOne =
+        "DROP INDEX transactions_by_till; DROP INDEX transactions_by_workstation;"
+        "ALTER TABLE entries DROP COLUMN workstation; ALTER TABLE entries DROP COLUMN request_id;"
+        "ALTER TABLE transactions DROP COLUMN workstation; ALTER TABLE transactions DROP COLUMN request_id;"
+        "PRAGMA user_version=1;";
+    ASSERT_EQ(sqlite3_exec(db, toVersionOne, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+
+    TransactionJournal upgraded(path, &clock, 0);
+    ASSERT_EQ(upgraded.readEntries().size(), 2) << upgraded.lastErrorText().toStdString();
+    ASSERT_TRUE(upgraded.unresolvedCharge().has_value());
+    const TillKey key{QStringLiteral("K1"), QStringLiteral("17")};
+    ASSERT_TRUE(upgraded.logSent(QStringLiteral("000042"), kPos, QStringLiteral("payment"), 3.0, std::nullopt, key));
+    const std::optional<JournalTransaction> found = upgraded.transactionOfTillKey(key);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->sent.session, QStringLiteral("000042"));
+    EXPECT_FALSE(upgraded.transactionOfTillKey(TillKey{QStringLiteral("K2"), QStringLiteral("17")}));
+}
