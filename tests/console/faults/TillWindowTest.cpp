@@ -132,6 +132,7 @@ TEST_F(TillWindow, ApprovedPaymentIsShownReadOnlyAndAnsweredOnceEvenWhenTheTillA
     const QByteArray log = logBytes();
     EXPECT_TRUE(log.contains("Till request: Workstation=K1, RequestID=17, Type=CardPayment"));
     EXPECT_TRUE(log.contains("Till response: Workstation=K1, RequestID=17, Type=CardPayment, Result=Success, STAN=123"));
+    EXPECT_FALSE(log.contains("4111111111111111")) << "no card data in the hand-off's log lines";
 }
 
 TEST_F(TillWindow, DeclineIsFailureWithTheServersTextNeverSuccess)
