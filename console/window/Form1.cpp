@@ -255,7 +255,11 @@ void Form1::ValidateAndStart()
 
 void Form1::askBeforeSecondCharge()
 {
-    m_ownAnswers.onButton = [this](quint8 code) {
+    // A till's request may end while the question is open (the till aborts
+    // it): its fields are emptied then, and "Yes" must not start a payment
+    // of what is left in them.
+    const bool forTill = m_tillOffer.has_value();
+    m_ownAnswers.onButton = [this, forTill](quint8 code) {
         m_ownAnswers.onButton = {};
         if (code != PromptStyle::AnswerYes) {
             // "No" (or the box closed): nothing is sent and the fields stay,
@@ -268,8 +272,8 @@ void Form1::askBeforeSecondCharge()
         }
         // The box is still leaving the stack: the session begins once the
         // window is enabled again.
-        QTimer::singleShot(0, this, [this] {
-            if (m_session->SessionState != PaymentSession::Idle)
+        QTimer::singleShot(0, this, [this, forTill] {
+            if (m_session->SessionState != PaymentSession::Idle || (forTill && !m_tillOffer))
                 return;
             if (const std::optional<JournalTransaction> doubt =
                     ChargeGuard::doubtToAskAbout(m_session->journal(), selectedTab()))

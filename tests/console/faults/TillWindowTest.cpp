@@ -227,6 +227,21 @@ TEST_F(TillWindow, LostAnswerIsTimedOutWithOutcomeUnknownUntilSettled_AndANewCha
     EXPECT_EQ(r->overallResult, u"Aborted"_qs);
     EXPECT_EQ(requestsSent(), 1);
 
+    // The till aborts while the question is open: "Jah" then starts nothing.
+    till->send(payment("11"));
+    ASSERT_TRUE(waitForOffer());
+    pressOk();
+    ASSERT_TRUE(waitFor([&] { return topBox() && topBox()->boxType() == 1; }));
+    question = topBox();
+    till->send(request("AbortRequest", "11"));
+    r = till->next();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->overallResult, u"Aborted"_qs);
+    ASSERT_TRUE(till->next()) << "the abort's own answer";
+    question->button(1)->click();
+    QTest::qWait(100);
+    EXPECT_EQ(form->session().SessionState, PaymentSession::Idle) << "no payment of the emptied fields";
+
     // RepeatLastMessage for 9 once a whole answer settled it.
     const std::optional<JournalTransaction> doubt =
         form->session().journal().transactionOfTillKey(TillKey{u"K1"_qs, u"9"_qs});
