@@ -619,6 +619,20 @@ std::optional<JournalTransaction> TransactionJournal::lastOfWorkstation(const QS
     return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
 }
 
+std::optional<JournalTransaction> TransactionJournal::chargeWithStan(const QString &pos, qint64 stan) const
+{
+    if (!ensureOpen(nullptr))
+        return std::nullopt;
+    sqlite3_stmt *st = m_db->statement(
+        transactionQuery("WHERE t.stan = ?1 AND t.pos = ?2 AND t.charge = 1 ORDER BY t.id DESC LIMIT 1"));
+    if (st) {
+        sqlite3_bind_int64(st, 1, stan);
+        bindText(st, 2, pos);
+    }
+    const QList<JournalTransaction> rows = readTransactionRows(st);
+    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+}
+
 QList<JournalTransaction> TransactionJournal::recoverAfterRestart(QString *errorText)
 {
     if (!ensureOpen(errorText))

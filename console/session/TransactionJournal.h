@@ -130,6 +130,12 @@ public:
     // a till ever have reused one), and the newest one of a workstation.
     std::optional<JournalTransaction> transactionOfTillKey(const TillKey &key) const;
     std::optional<JournalTransaction> lastOfWorkstation(const QString &workstation) const;
+    // The newest charge of this position approved (or settled) with this
+    // STAN: what a reversal of that receipt would cancel.
+    std::optional<JournalTransaction> chargeWithStan(const QString &pos, qint64 stan) const;
+    // Whether the journal can be read at all: a key it cannot look up may
+    // be a request it already holds.
+    bool isReadable() const { return ensureOpen(nullptr); }
 
     // At start-up: every sent entry without an outcome gets an unknown
     // entry with why "restart". Returns the transactions so closed.

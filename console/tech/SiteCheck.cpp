@@ -402,10 +402,16 @@ CheckResult CheckTillListener(const QString &registryDir)
     const QString ecrPort = storedText(readStoredValues(registryDir, &rc), Config::ECRPort);
     if (ConfigValues::tillListenerOff(ecrPort))
         return result(CheckResult::Ok, name, u8("väljas (ECRPort pole seatud)"));
-    const quint16 port = ConfigValues::tillListenerPort(ecrPort, ReadSettingsForCheck(registryDir).fPort);
+    const ConsoleSettings settings = ReadSettingsForCheck(registryDir);
+    const quint16 port = ConfigValues::tillListenerPort(ecrPort, settings.fPort);
     if (port == 0)
         return result(CheckResult::Warning, name,
                       u8("väljas: ECRPort ") + quoted(ecrPort) + u8(" ei sobi (vt Seaded)"));
+    // In report mode the console takes no payments: every till request
+    // would be answered Busy.
+    if (settings.fReportMode)
+        return result(CheckResult::Warning, name,
+                      u8("ReportMode on 1: konsool võtab kassa päringud vastu, kuid vastab igale Busy"));
 
     // Bound as the console binds it, and let go at once. A running console
     // of this till holds the port too: from outside, it cannot be told from

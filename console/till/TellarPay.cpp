@@ -12,8 +12,9 @@
 // connection, bad command line). A payment whose answer does not come (the
 // connection is lost, the time-out runs out) is unknown, never declined: ask
 // with "last", or send the same request again with the same --request-id,
-// which never charges twice. SIGINT or SIGTERM while a payment waits sends
-// the abort on the same connection and waits for the payment's answer.
+// which never charges twice. SIGINT or SIGTERM while a payment waits, or its
+// --timeout running out, sends the abort on the same connection and waits
+// for the payment's answer (after a time-out, at most 20 s more).
 #include "till/TillProtocol.h"
 
 #include <QCoreApplication>
@@ -205,8 +206,11 @@ int main(int argc, char **argv)
     if (!socket.waitForConnected(5000))
         return refuse(QStringLiteral("NoConnection"), socket.errorString());
 
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    // Only a charge is aborted on a signal; "last" and "abort" just end.
+    if (charges) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
     socket.write(TillProtocol::frame(TillRequestDocument(*request)));
     socket.flush();
 
@@ -228,8 +232,14 @@ int main(int argc, char **argv)
         print(jsonOf(r));
         return int(Unknown);
     };
+    // After an abort the answer may take a while: the server decides.
+    constexpr qint64 kAbortGraceMs = 20000;
+    qint64 abortSentAt = 0;
     for (;;) {
-        if (g_interrupted && charges && !abortSent) {
+        // Given up on (the time-out): a request the cashier has not started
+        // must not be started behind the till's back, so it is aborted first.
+        const bool timedOut = options->timeoutSeconds > 0 && waited.elapsed() > qint64(options->timeoutSeconds) * 1000;
+        if ((g_interrupted || timedOut) && charges && !abortSent) {
             TillRequest abort = *request;
             abort.requestType = TillProtocol::kAbortRequest;
             abort.amount.reset();
@@ -237,6 +247,7 @@ int main(int argc, char **argv)
             socket.write(TillProtocol::frame(TillRequestDocument(abort)));
             socket.flush();
             abortSent = true;
+            abortSentAt = waited.elapsed();
         }
         for (;;) {
             const TillFrameReader::Step step = reader.next();
@@ -257,7 +268,7 @@ int main(int argc, char **argv)
             print(jsonOf(*r));
             return exitOf(r->overallResult);
         }
-        if (options->timeoutSeconds > 0 && waited.elapsed() > qint64(options->timeoutSeconds) * 1000)
+        if (timedOut && (!charges || waited.elapsed() - abortSentAt > kAbortGraceMs))
             return lost(QStringLiteral("no answer within %1 s").arg(options->timeoutSeconds));
         if (socket.state() != QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0)
             return lost(QStringLiteral("the console closed the connection"));

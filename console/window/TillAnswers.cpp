@@ -1,6 +1,8 @@
 #include "window/TillAnswers.h"
 
+#include "common/Helpers.h"
 #include "window/AmountRules.h"
+#include "window/TransactionCheck.h"
 
 #include <algorithm>
 
@@ -51,11 +53,18 @@ std::optional<TillResponse> RefuseTillRequest(const TillRequest &request)
         return refused(request, QStringLiteral("RequestType not supported"));
     if (!request.currency.isEmpty() && request.currency != u"EUR")
         return refused(request, QStringLiteral("Currency not supported"));
-    double value = 0;
-    if (charge && (!request.amount || !GetAmount(*request.amount, value)))
-        return refused(request, QStringLiteral("TotalAmount missing or invalid"));
+    // The amount field's own check, so the window never refuses what the
+    // till was told it took; and a charge of nothing or less is no charge.
+    if (charge) {
+        TabFields fields;
+        fields.text2 = TillFieldAmount(request.amount.value_or(QString()));
+        double value = 0;
+        if (!request.amount || CheckTransaction(1, fields, false) != TransactionCheck::Start
+            || !GetAmount(fields.text2, value) || value <= 0)
+            return refused(request, QStringLiteral("TotalAmount missing or invalid"));
+    }
     if (reversal) {
-        if (request.amount && !GetAmount(*request.amount, value))
+        if (request.amount && !TillAmountCents(*request.amount))
             return refused(request, QStringLiteral("TotalAmount invalid"));
         // The cancellation tab's receipt number, and only digits: a till's
         // STAN never has a sign or an exponent.
@@ -71,10 +80,10 @@ TillResponse TillAnswerOf(const TillRequest &request, const JournalTransaction &
 {
     TillResponse r = TillResponseTo(request, TillProtocol::kTimedOut);
     r.terminalId = t.sent.pos;
+    // Only an amount the journal holds: a cancellation carries none, and the
+    // till's own figure is no proof of what was reversed.
     if (!t.sent.amount.isEmpty())
         r.amount = t.sent.amount;
-    else if (request.amount)
-        r.amount = request.amount;
     const std::optional<qint64> stan = t.knownStan();
     if (t.resolved) {
         const QString &settled = t.resolved->outcome;
@@ -107,7 +116,8 @@ TillResponse TillAnswerOf(const TillRequest &request, const SessionOutcome &outc
 {
     TillResponse r = TillResponseTo(request, TillProtocol::kTimedOut);
     r.terminalId = terminalId;
-    r.amount = request.amount;
+    if (request.requestType != TillProtocol::kPaymentReversal)
+        r.amount = request.amount;
     switch (outcome.kind) {
     case SessionOutcome::NotSent:
         r.overallResult = TillProtocol::kFailure;
@@ -135,4 +145,44 @@ QString TillFieldAmount(const QString &amount)
     QString text = amount.trimmed();
     text.replace(u'.', u',');
     return text;
+}
+
+std::optional<qint64> TillAmountCents(const QString &amount)
+{
+    double value = 0;
+    if (!GetAmount(amount, value) || !AmountCarriedToTheCent(amount))
+        return std::nullopt;
+    return qRound64(value * 100);
+}
+
+QString TillJournalOperation(const QString &requestType)
+{
+    if (requestType == TillProtocol::kCardPayment)
+        return QStringLiteral("payment");
+    if (requestType == TillProtocol::kBooking)
+        return QStringLiteral("booking");
+    if (requestType == TillProtocol::kPaymentReversal)
+        return QStringLiteral("cancellation");
+    return {};
+}
+
+bool TillSameRequest(const TillRequest &a, const TillRequest &b)
+{
+    if (a.requestType != b.requestType || a.originalStan != b.originalStan)
+        return false;
+    if (!a.amount || !b.amount)
+        return a.amount.has_value() == b.amount.has_value();
+    return TillAmountCents(*a.amount) && TillAmountCents(*a.amount) == TillAmountCents(*b.amount);
+}
+
+bool TillSameRequest(const TillRequest &request, const JournalTransaction &t)
+{
+    if (TillJournalOperation(request.requestType) != t.sent.op)
+        return false;
+    if (request.requestType == TillProtocol::kPaymentReversal) {
+        const QString stan = request.originalStan.value_or(QString());
+        return t.sent.receipt && ParseBoundedLong(stan, 0, kMaxReceiptNumber, -1) == *t.sent.receipt;
+    }
+    const std::optional<qint64> cents = request.amount ? TillAmountCents(*request.amount) : std::nullopt;
+    return cents && cents == TransactionJournal::amountCents(t.sent.amount);
 }

@@ -33,3 +33,14 @@ TillResponse TillAnswerOf(const TillRequest &request, const SessionOutcome &outc
 
 // The field text of a request's amount, as the cashier types it ("12,50").
 QString TillFieldAmount(const QString &amount);
+// An amount in cents by the typed-amount rules; nullopt when they refuse it.
+std::optional<qint64> TillAmountCents(const QString &amount);
+// The journal's name of the operation a RequestType starts.
+QString TillJournalOperation(const QString &requestType);
+
+// Whether a request under a key already seen is the same request again (the
+// same type, amount and receipt): only then does it get the first one's
+// answer. A till that reuses a key for another request is refused, never
+// told that the first one's approval was its own.
+bool TillSameRequest(const TillRequest &a, const TillRequest &b);
+bool TillSameRequest(const TillRequest &request, const JournalTransaction &transaction);

@@ -1,12 +1,15 @@
 #include "window/TillBridge.h"
 
+#include "common/Helpers.h"
 #include "session/PaymentSession.h"
+#include "window/AmountRules.h"
 #include "window/TillAnswers.h"
 #include "window/TillHost.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
@@ -33,6 +36,15 @@ bool isTransaction(const QString &type)
     return type == TillProtocol::kCardPayment || type == TillProtocol::kBooking
         || type == TillProtocol::kPaymentReversal;
 }
+
+QString keyOf(const TillKey &key)
+{
+    return key.workstation + QChar(0x1f) + key.requestId;
+}
+
+// How long a second connection waits before it is told Busy: enough for a
+// till's close of its old one to be seen.
+constexpr int kSecondConnectionMs = 100;
 
 } // namespace
 
@@ -73,40 +85,91 @@ void TillBridge::onNewConnection()
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         if (m_connection && m_connection->state() == QAbstractSocket::ConnectedState) {
             // One till at a time: a second one would see answers meant for
-            // the first.
-            m_host.logTillEvent(QStringLiteral("Till connection refused: another till is connected"));
-            socket->abort();
-            socket->deleteLater();
+            // the first. Unless the first has just gone and its close is
+            // still on the way.
+            QTimer::singleShot(kSecondConnectionMs, this, [this, socket] { settleSecond(socket); });
             continue;
         }
-        if (m_connection)
-            m_connection->deleteLater();
-        m_connection = socket;
-        m_reader = TillFrameReader();
-        connect(socket, &QTcpSocket::readyRead, this, &TillBridge::onReadyRead);
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        adopt(socket);
+    }
+}
+
+void TillBridge::adopt(QTcpSocket *socket)
+{
+    if (m_connection)
+        m_connection->deleteLater();
+    m_connection = socket;
+    m_reader = TillFrameReader();
+    connect(socket, &QTcpSocket::readyRead, this, &TillBridge::onReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
+    if (socket->bytesAvailable() > 0)
+        onReadyRead();
+}
+
+void TillBridge::settleSecond(QTcpSocket *socket)
+{
+    if (socket->state() != QAbstractSocket::ConnectedState && socket->bytesAvailable() == 0) {
+        socket->deleteLater();
+        return;
+    }
+    if (!m_connection || m_connection->state() != QAbstractSocket::ConnectedState) {
+        adopt(socket);
+        return;
+    }
+    m_host.logTillEvent(QStringLiteral("Till connection refused: another till is connected"));
+    TillFrameReader reader;
+    reader.append(socket->readAll());
+    const TillFrameReader::Step step = reader.next();
+    if (step.kind == TillFrameReader::Step::Frame) {
+        const TillParse parse = ParseTillRequest(step.document);
+        if (parse.requestIdRead) {
+            TillResponse busy = TillResponseTo(parse.request, TillProtocol::kBusy);
+            busy.terminalId = m_terminalId;
+            busy.reason = QStringLiteral("another till is connected");
+            socket->write(TillProtocol::frame(TillResponseDocument(busy)));
+        }
+    }
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromHost();
+}
+
+void TillBridge::onDisconnected(QTcpSocket *socket)
+{
+    socket->deleteLater();
+    if (socket != m_connection)
+        return;
+    m_connection = nullptr;
+    // Nobody would hear the outcome of a request not yet started: it goes
+    // with its till. One that runs finishes; its answer waits in the journal.
+    if (m_pending && !m_pending->started) {
+        m_host.logTillEvent(QStringLiteral("Till disconnected: its request ends before the start"));
+        TillResponse aborted = TillResponseTo(m_pending->request, TillProtocol::kAborted);
+        aborted.terminalId = m_terminalId;
+        finish(aborted, false);
+        m_host.withdrawTillRequest();
     }
 }
 
 void TillBridge::onReadyRead()
 {
     QPointer<QTcpSocket> socket = m_connection;
-    if (!socket)
-        return;
-    m_reader.append(socket->readAll());
-    // Each document may end in a box or a session; the connection may be
-    // gone when it returns.
-    while (socket && socket == m_connection) {
-        TillFrameReader::Step step = m_reader.next();
-        if (step.kind == TillFrameReader::Step::NeedMore)
-            return;
-        if (step.kind == TillFrameReader::Step::TooLarge) {
-            dropConnection(QStringLiteral("a frame of %1 bytes is over the limit of %2")
-                               .arg(step.announced)
-                               .arg(TillProtocol::kMaxDocument));
-            return;
+    // readyRead is not emitted again while its handler runs, and a document
+    // may let events run (a box, the focus): bytes that came meanwhile are
+    // read here, or they would wait for the next frame.
+    while (socket && socket == m_connection && socket->bytesAvailable() > 0) {
+        m_reader.append(socket->readAll());
+        while (socket && socket == m_connection) {
+            TillFrameReader::Step step = m_reader.next();
+            if (step.kind == TillFrameReader::Step::NeedMore)
+                break;
+            if (step.kind == TillFrameReader::Step::TooLarge) {
+                dropConnection(QStringLiteral("a frame of %1 bytes is over the limit of %2")
+                                   .arg(step.announced)
+                                   .arg(TillProtocol::kMaxDocument));
+                return;
+            }
+            onDocument(step.document);
         }
-        onDocument(step.document);
     }
 }
 
@@ -144,6 +207,10 @@ void TillBridge::onDocument(const QByteArray &document)
     }
     m_host.logTillEvent(QStringLiteral("Till request: ")
                         + keyText(request.workstationId, request.requestId, request.requestType));
+    // A key seen before decides first: whatever else the request says, it
+    // never starts a second transaction, and its answer stays the first's.
+    if (isTransaction(request.requestType) && takeRepeatedKey(request))
+        return;
     if (std::optional<TillResponse> refusal = RefuseTillRequest(request)) {
         refusal->terminalId = m_terminalId;
         if (isTransaction(request.requestType) && !request.workstationId.isEmpty())
@@ -159,19 +226,69 @@ void TillBridge::onDocument(const QByteArray &document)
         takeTransaction(request);
 }
 
+bool TillBridge::takeRepeatedKey(const TillRequest &request)
+{
+    const TillKey key{request.workstationId, request.requestId};
+    if (key.workstation.isEmpty() || key.requestId.isEmpty())
+        return false;
+    TillResponse reused = TillResponseTo(request, TillProtocol::kValidationError);
+    reused.terminalId = m_terminalId;
+    reused.reason = QStringLiteral("RequestID already used for another request");
+    // Before the cashier or running: the same request waits for its answer.
+    if (m_pending && m_pending->key == key) {
+        if (TillSameRequest(m_pending->request, request))
+            m_pending->waiting.append(request.requestType);
+        else
+            respond(reused);
+        return true;
+    }
+    if (const std::optional<JournalTransaction> first = m_session.journal().transactionOfTillKey(key)) {
+        if (!TillSameRequest(request, *first)) {
+            respond(reused);
+            return true;
+        }
+        m_last.insert(key.workstation, Last{request, std::nullopt});
+        respond(TillAnswerOf(request, *first));
+        return true;
+    }
+    // Started in this run, and the journal could not record it.
+    if (auto it = m_started.constFind(keyOf(key)); it != m_started.constEnd()) {
+        if (!TillSameRequest(it->request, request)) {
+            respond(reused);
+            return true;
+        }
+        TillResponse answer = it->answer;
+        answer.requestType = request.requestType;
+        m_last.insert(key.workstation, Last{request, answer});
+        respond(answer);
+        return true;
+    }
+    return false;
+}
+
 void TillBridge::takeTransaction(const TillRequest &request)
 {
     const TillKey key{request.workstationId, request.requestId};
-    // The same key again: the first one's answer, never a second charge.
-    if (m_pending && m_pending->key == key) {
-        m_pending->waiting.append(request.requestType);
+    if (!m_session.journal().isReadable()) {
+        TillResponse busy = TillResponseTo(request, TillProtocol::kBusy);
+        busy.terminalId = m_terminalId;
+        busy.reason = QStringLiteral("the journal cannot be read");
+        respond(busy);
         return;
     }
-    if (const std::optional<JournalTransaction> first = m_session.journal().transactionOfTillKey(key)) {
-        const TillResponse answer = TillAnswerOf(request, *first);
-        m_last.insert(key.workstation, Last{request, std::nullopt});
-        respond(answer);
-        return;
+    // A reversal of a receipt this till's journal knows: of its whole amount
+    // only, as the cancellation cancels the whole receipt.
+    if (request.requestType == TillProtocol::kPaymentReversal && request.amount) {
+        const qint64 stan = ParseBoundedLong(request.originalStan.value_or(QString()), 0, kMaxReceiptNumber, -1);
+        const std::optional<JournalTransaction> original = m_session.journal().chargeWithStan(m_terminalId, stan);
+        if (original && TillAmountCents(*request.amount) != TransactionJournal::amountCents(original->sent.amount)) {
+            TillResponse refused = TillResponseTo(request, TillProtocol::kValidationError);
+            refused.terminalId = m_terminalId;
+            refused.reason = QStringLiteral("TotalAmount is not the amount of that receipt");
+            m_last.insert(key.workstation, Last{request, refused});
+            respond(refused);
+            return;
+        }
     }
     if (m_pending || !m_host.readyForTillRequest()) {
         TillResponse busy = TillResponseTo(request, TillProtocol::kBusy);
@@ -297,6 +414,8 @@ void TillBridge::finish(TillResponse response, bool fromJournal)
     const Pending done = *m_pending;
     m_pending.reset();
     m_last.insert(done.key.workstation, Last{done.request, fromJournal ? std::nullopt : std::optional(response)});
+    if (done.started)
+        m_started.insert(keyOf(done.key), Started{done.request, response});
     for (const QString &type : done.waiting) {
         response.requestType = type;
         respond(response);

@@ -7,12 +7,21 @@
 // with ECRAutoStart); the till's response goes back when the session ends.
 //
 // Never a second charge for one request: the till's key (WorkstationID,
-// RequestID) is journaled with the request's sent entry. A request whose key
-// the journal holds gets the first request's answer as the journal knows it
-// now; one whose key is before the cashier or running waits for that one's
-// answer. Only a key seen for the first time starts a transaction, so a
-// request that never went out (ended before the start, refused, busy) may
-// be sent again under its key.
+// RequestID) is journaled with the request's sent entry, and kept in memory
+// for the run as well (a journal that cannot be written must not make a
+// repeated request new). The same request under a key the journal holds
+// gets the first one's answer as the journal knows it now; under the key
+// before the cashier or running, it waits for that one's answer. Another
+// request under a used key is refused, never told the first one's result.
+// Only a key seen for the first time starts a transaction, so a request
+// that never went out (ended before the start, refused, busy) may be sent
+// again under its key. While the journal cannot be read, no new request
+// starts (Busy): a key it holds could not be recognised.
+//
+// A till that goes away before its request has started takes the request
+// with it (Aborted): nobody would hear the outcome. A second till is told
+// Busy (when its first frame comes within a moment) and closed; a till that
+// reconnects before its old connection is seen closed takes its place.
 //
 // Every request and response leaves one line in log.txt (workstation,
 // request ID, type, result); the hand-off carries no card data.
@@ -76,7 +85,16 @@ private:
     };
 
     void onNewConnection();
+    void adopt(QTcpSocket *socket);
+    // A connection that came while another till was connected, a moment
+    // later: it takes the place of one that has gone meanwhile, else it is
+    // answered Busy (when its first frame is there) and closed.
+    void settleSecond(QTcpSocket *socket);
     void onReadyRead();
+    void onDisconnected(QTcpSocket *socket);
+    // A request under a key already seen: answered (or refused as another
+    // request under a used key) and true; false for a key first seen.
+    bool takeRepeatedKey(const TillRequest &request);
     void onDocument(const QByteArray &document);
     void onSessionEnded();
     void takeTransaction(const TillRequest &request);
@@ -96,4 +114,10 @@ private:
     bool m_autoStart = false;
     std::optional<Pending> m_pending;
     QHash<QString, Last> m_last;
+    // Requests that started in this run, by key, with their answer.
+    struct Started {
+        TillRequest request;
+        TillResponse answer;
+    };
+    QHash<QString, Started> m_started;
 };

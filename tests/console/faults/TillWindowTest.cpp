@@ -129,6 +129,24 @@ TEST_F(TillWindow, ApprovedPaymentIsShownReadOnlyAndAnsweredOnceEvenWhenTheTillA
     EXPECT_EQ(again->stan, 123);
     EXPECT_EQ(requestsSent(), 1);
     EXPECT_FALSE(form->tillBridge()->hasRequest());
+
+    // The key reused for another request is refused, never told "Success",
+    // and the approval stays the workstation's last answer.
+    auto refused = [&](const QByteArray &document) {
+        till->send(document);
+        const std::optional<TillResponse> r = till->next();
+        return r && r->overallResult == u"ValidationError"_qs;
+    };
+    EXPECT_TRUE(refused(payment("17", "99.00")));
+    EXPECT_TRUE(refused(payment("17", "12.50", "Booking")));
+    till->send(request("RepeatLastMessage", "x"));
+    const std::optional<TillResponse> last = till->next();
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->stan, 123);
+    // A reversal of receipt 123 for less than its 12.50.
+    EXPECT_TRUE(refused(payment("18", "0.01", "PaymentReversal")
+                            .replace("<TotalAmount", R"(<OriginalTransaction STAN="123"/><TotalAmount)")));
+    EXPECT_EQ(requestsSent(), 1);
     const QByteArray log = logBytes();
     EXPECT_TRUE(log.contains("Till request: Workstation=K1, RequestID=17, Type=CardPayment"));
     EXPECT_TRUE(log.contains("Till response: Workstation=K1, RequestID=17, Type=CardPayment, Result=Success, STAN=123"));
@@ -272,8 +290,19 @@ TEST_F(TillWindow, AnotherRequestWhileOneWaitsIsBusyAndASecondTillIsRefused)
     EXPECT_EQ(text("Text2")->text(), u"12,50"_qs) << "the waiting request keeps its amount";
 
     Till second(form->tillBridge()->port());
+    second.send(payment("3"));
+    const std::optional<TillResponse> refused = second.next();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->overallResult, u"Busy"_qs);
     EXPECT_TRUE(second.closedByConsole());
     EXPECT_EQ(till->socket.state(), QAbstractSocket::ConnectedState);
+
+    // The till goes away before the cashier started its request: nobody
+    // would hear the outcome, so it is not left to be charged.
+    till->socket.disconnectFromHost();
+    ASSERT_TRUE(waitFor([&] { return !form->tillBridge()->hasRequest(); }));
+    EXPECT_TRUE(text("Text2")->text().isEmpty());
+    EXPECT_FALSE(anyConnection());
 }
 
 TEST_F(TillWindow, MalformedFramesAreRefusedAndChangeNothing)
@@ -293,6 +322,9 @@ TEST_F(TillWindow, MalformedFramesAreRefusedAndChangeNothing)
         {payment("4").replace("</CardServiceRequest>", "<TotalAmount>"), "FormatError"},
         {payment("5", "12.5"), "ValidationError"},
         {payment("6", "1e3"), "ValidationError"},
+        {payment("8", "0.00"), "ValidationError"},
+        {payment("9", "-5.00"), "ValidationError"},
+        {payment("10", "99999999999999999999.99"), "ValidationError"},
         {request("Refund", "7"), "ValidationError"},
         {payment("").replace(R"(RequestID="")", ""), "ValidationError"},
     };

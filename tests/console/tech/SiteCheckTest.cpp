@@ -289,6 +289,9 @@ TEST(TillListenerCheck, FreePortIsOkAndLeftFree)
     Scratch dir;
     RegistryStore store(dir.path());
     PutConfigString(store, Config::KeyPath, Config::ECRPort, QString::number(port));
+    // Report mode (the default) answers every till request Busy.
+    EXPECT_EQ(CheckTillListener(dir.path()).status, CheckResult::Warning);
+    PutConfigString(store, Config::KeyPath, Config::ReportMode, QStringLiteral("0"));
     const CheckResult r = CheckTillListener(dir.path());
     EXPECT_EQ(r.status, CheckResult::Ok) << r.detail.toStdString();
     EXPECT_EQ(r.detail, QStringLiteral("vaba, konsool kuulab 127.0.0.1:%1").arg(port));
@@ -303,6 +306,7 @@ TEST(TillListenerCheck, TakenPortIsAWarning)
     Scratch dir;
     RegistryStore store(dir.path());
     PutConfigString(store, Config::KeyPath, Config::ECRPort, QString::number(other.port()));
+    PutConfigString(store, Config::KeyPath, Config::ReportMode, QStringLiteral("0"));
     const CheckResult r = CheckTillListener(dir.path());
     EXPECT_EQ(r.status, CheckResult::Warning);
     EXPECT_EQ(r.detail, QStringLiteral("127.0.0.1:%1 on hõivatud: seda hoiab teine programm või juba töötav konsool")
