@@ -5,13 +5,15 @@
 //                                     measures a fresh console on each
 //   bench_journal fill DIR N          writes N transactions to DIR/journal.sqlite
 //   bench_journal measure DIR         one console on the store DIR: prints
-//                                     "start_ms rss_kb ctrl_l_ms question_us"
+//                                     "start_ms rss_kb ctrl_l_ms question_us
+//                                     till_key_us"
 //
 // Each measurement runs in a process of its own, so its memory is its own:
 // from main() to the main window shown, the resident set then, the time to
 // open "Viimane tehing" (Ctrl+L) and the median time of the question's
-// look-up before a charge. Runs on the offscreen platform unless a display
-// is chosen.
+// look-up before a charge, and of a till's repeated request by its key (a
+// third of the transactions came from the till). Runs on the offscreen
+// platform unless a display is chosen.
 #include "common/AppPaths.h"
 #include "common/Clock.h"
 #include "journal/ChargeGuard.h"
@@ -60,8 +62,9 @@ int fill(const QString &dir, qint64 count)
         for (qint64 i = 0; i < kChunk && done < count; ++i, ++done) {
             const QString session = QStringLiteral("%1").arg(done % 999999 + 1, 6, 10, QLatin1Char('0'));
             const double amount = double(100 + (done * 7919) % 50000) / 100.0;
+            const TillKey key = done % 3 == 0 ? TillKey{QStringLiteral("K1"), QString::number(done)} : TillKey{};
             journal.logSent(session, pos, done % 50 == 0 ? QStringLiteral("booking") : QStringLiteral("payment"),
-                            amount, std::nullopt);
+                            amount, std::nullopt, key);
             clock.advanceMs(15'000);
             if (done % 500 == 499) {
                 // Now and then a doubt, settled by the cashier.
@@ -111,13 +114,26 @@ int measure(int argc, char *argv[], const QString &dir, const QElapsedTimer &sin
             std::fputs("", stdout);
     }
     std::nth_element(ns.begin(), ns.begin() + qsizetype(ns.size() / 2), ns.end());
-    std::printf("%lld %lld %.2f %.1f\n", static_cast<long long>(startMs), static_cast<long long>(rss), ctrlLMs,
-                double(ns[ns.size() / 2]) / 1000.0);
+    const double questionUs = double(ns[ns.size() / 2]) / 1000.0;
+
+    // Keys spread over the year, found or not.
+    ns.clear();
+    for (int i = 0; i < 1001; ++i) {
+        const TillKey key{QStringLiteral("K1"), QString::number((qint64(i) * 7919 * 3) % 1000000)};
+        t.restart();
+        const bool found = window.journal().transactionOfTillKey(key).has_value();
+        ns.push_back(t.nsecsElapsed());
+        if (found)
+            std::fputs("", stdout);
+    }
+    std::nth_element(ns.begin(), ns.begin() + qsizetype(ns.size() / 2), ns.end());
+    std::printf("%lld %lld %.2f %.1f %.1f\n", static_cast<long long>(startMs), static_cast<long long>(rss), ctrlLMs,
+                questionUs, double(ns[ns.size() / 2]) / 1000.0);
     return 0;
 }
 
 struct Figures {
-    double startMs = 0, rssKb = 0, ctrlLMs = 0, questionUs = 0;
+    double startMs = 0, rssKb = 0, ctrlLMs = 0, questionUs = 0, tillKeyUs = 0;
 };
 
 // The median of several fresh consoles on the store.
@@ -131,9 +147,9 @@ bool measureInChild(const QString &dir, Figures &out)
         if (!child.waitForFinished(120000) || child.exitCode() != 0)
             return false;
         const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
-        if (f.size() != 4)
+        if (f.size() != 5)
             return false;
-        runs.push_back({f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()});
+        runs.push_back({f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble()});
     }
     auto median = [&](double Figures::*m) {
         std::vector<double> v;
@@ -143,7 +159,7 @@ bool measureInChild(const QString &dir, Figures &out)
         return v[v.size() / 2];
     };
     out = {median(&Figures::startMs), median(&Figures::rssKb), median(&Figures::ctrlLMs),
-           median(&Figures::questionUs)};
+           median(&Figures::questionUs), median(&Figures::tillKeyUs)};
     return true;
 }
 
@@ -192,5 +208,7 @@ int main(int argc, char *argv[])
                 f.ctrlLMs - e.ctrlLMs);
     std::printf("%-34s %12.1f %12.1f %10.1f\n", "question's look-up (us, median)", e.questionUs, f.questionUs,
                 f.questionUs - e.questionUs);
+    std::printf("%-34s %12.1f %12.1f %10.1f\n", "till key look-up (us, median)", e.tillKeyUs, f.tillKeyUs,
+                f.tillKeyUs - e.tillKeyUs);
     return 0;
 }
