@@ -401,8 +401,13 @@ void TillBridge::onSessionEnded()
     } else {
         // Never sent (nothing charged), or sent and the journal could not
         // record the outcome: what the session saw, which for a request
-        // without an outcome is unknown, never "declined".
-        finish(TillAnswerOf(request, seen, m_terminalId), false);
+        // without an outcome is unknown, never "declined". One that went
+        // out is remembered for the run, so its key is never new again; one
+        // that did not may be sent again under its key.
+        const TillResponse answer = TillAnswerOf(request, seen, m_terminalId);
+        if (seen.kind != SessionOutcome::NotSent)
+            m_started.insert(keyOf(m_pending->key), Started{request, answer});
+        finish(answer, false);
     }
     m_host.withdrawTillRequest();
 }
@@ -414,8 +419,6 @@ void TillBridge::finish(TillResponse response, bool fromJournal)
     const Pending done = *m_pending;
     m_pending.reset();
     m_last.insert(done.key.workstation, Last{done.request, fromJournal ? std::nullopt : std::optional(response)});
-    if (done.started)
-        m_started.insert(keyOf(done.key), Started{done.request, response});
     for (const QString &type : done.waiting) {
         response.requestType = type;
         respond(response);

@@ -114,7 +114,8 @@ private:
     bool m_autoStart = false;
     std::optional<Pending> m_pending;
     QHash<QString, Last> m_last;
-    // Requests that started in this run, by key, with their answer.
+    // Requests of this run that went out but are not in the journal (it
+    // could not record them), by key, with their answer.
     struct Started {
         TillRequest request;
         TillResponse answer;

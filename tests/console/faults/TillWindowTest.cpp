@@ -192,6 +192,20 @@ TEST_F(TillWindow, EndedBeforeTheStartIsAbortedAndTheKeyMayBeSentAgain)
     EXPECT_EQ(r->requestType, u"AbortRequest"_qs);
     EXPECT_EQ(r->overallResult, u"Success"_qs);
     EXPECT_FALSE(anyConnection()) << "nothing reached the payment server";
+
+    // The payment server refuses the connection: nothing went out, the till
+    // hears Failure, and the same key is a new request, not that answer.
+    server.close();
+    till->send(payment("6"));
+    ASSERT_TRUE(waitForOffer());
+    pressOk();
+    r = till->next();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->overallResult, u"Failure"_qs);
+    EXPECT_EQ(r->reason, u"not sent"_qs);
+    form->CloseAllBoxes();
+    till->send(payment("6"));
+    EXPECT_TRUE(waitForOffer());
 }
 
 TEST_F(TillWindow, AbortWhileRunningCancelsAtTheServerAndAnswersItsVerdict)
