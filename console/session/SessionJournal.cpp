@@ -25,7 +25,7 @@ void SessionJournal::sent(const TransactionRequest &request)
         request.carriesAmount() ? std::optional(request.amount) : std::nullopt;
     const std::optional<qint64> receipt =
         request.carriesReceipt() ? std::optional<qint64>(request.receiptNumber) : std::nullopt;
-    m_outcome = SessionOutcome{SessionOutcome::Unknown, request.tillKey, 0, {}, {}, {}};
+    m_outcome = SessionOutcome{SessionOutcome::Unknown, 0, {}, {}, {}};
     written(m_journal.logSent(m_session, m_pos, request.journalOperation(), amount, receipt, request.tillKey));
     m_open = true;
 }

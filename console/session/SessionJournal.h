@@ -33,7 +33,6 @@ struct SessionOutcome {
         Unknown,    // sent, and no outcome (or two that contradict)
     };
     Kind kind = NotSent;
-    TillKey tillKey;
     qint32 stan = 0;
     QString code, reason, text;
 };

@@ -226,6 +226,13 @@ QList<JournalTransaction> readTransactionRows(sqlite3_stmt *st)
     return out;
 }
 
+// The first row of a query of at most one transaction.
+std::optional<JournalTransaction> firstTransaction(sqlite3_stmt *st)
+{
+    const QList<JournalTransaction> rows = readTransactionRows(st);
+    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+}
+
 } // namespace
 
 TransactionJournal::TransactionJournal(QString path, const Clock *clock,
@@ -590,8 +597,7 @@ std::optional<JournalTransaction> TransactionJournal::transaction(qint64 id) con
     sqlite3_stmt *st = m_db->statement(transactionQuery("WHERE t.id = ?1"));
     if (st)
         sqlite3_bind_int64(st, 1, id);
-    const QList<JournalTransaction> rows = readTransactionRows(st);
-    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+    return firstTransaction(st);
 }
 
 std::optional<JournalTransaction> TransactionJournal::transactionOfTillKey(const TillKey &key) const
@@ -604,8 +610,7 @@ std::optional<JournalTransaction> TransactionJournal::transactionOfTillKey(const
         bindText(st, 1, key.workstation);
         bindText(st, 2, key.requestId);
     }
-    const QList<JournalTransaction> rows = readTransactionRows(st);
-    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+    return firstTransaction(st);
 }
 
 std::optional<JournalTransaction> TransactionJournal::lastOfWorkstation(const QString &workstation) const
@@ -615,8 +620,7 @@ std::optional<JournalTransaction> TransactionJournal::lastOfWorkstation(const QS
     sqlite3_stmt *st = m_db->statement(transactionQuery("WHERE t.workstation = ?1 ORDER BY t.id DESC LIMIT 1"));
     if (st)
         bindText(st, 1, workstation);
-    const QList<JournalTransaction> rows = readTransactionRows(st);
-    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+    return firstTransaction(st);
 }
 
 std::optional<JournalTransaction> TransactionJournal::chargeWithStan(const QString &pos, qint64 stan) const
@@ -629,8 +633,7 @@ std::optional<JournalTransaction> TransactionJournal::chargeWithStan(const QStri
         sqlite3_bind_int64(st, 1, stan);
         bindText(st, 2, pos);
     }
-    const QList<JournalTransaction> rows = readTransactionRows(st);
-    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+    return firstTransaction(st);
 }
 
 QList<JournalTransaction> TransactionJournal::recoverAfterRestart(QString *errorText)
@@ -664,8 +667,7 @@ std::optional<JournalTransaction> TransactionJournal::unresolvedCharge() const
         return std::nullopt;
     sqlite3_stmt *st = m_db->statement(
         transactionQuery("WHERE t.state IN ('open', 'doubt') AND t.charge = 1 ORDER BY t.id DESC LIMIT 1"));
-    const QList<JournalTransaction> rows = readTransactionRows(st);
-    return rows.isEmpty() ? std::nullopt : std::optional(rows.first());
+    return firstTransaction(st);
 }
 
 QList<JournalTransaction> TransactionJournal::approvalsBetween(const QString &pos, const QDateTime &fromWall,

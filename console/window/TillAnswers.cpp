@@ -1,6 +1,7 @@
 #include "window/TillAnswers.h"
 
 #include "common/Helpers.h"
+#include "common/LocaleNumber.h"
 #include "window/AmountRules.h"
 #include "window/TransactionCheck.h"
 
@@ -69,7 +70,7 @@ std::optional<TillResponse> RefuseTillRequest(const TillRequest &request)
         // The cancellation tab's receipt number, and only digits: a till's
         // STAN never has a sign or an exponent.
         const QString stan = request.originalStan.value_or(QString());
-        const bool digits = std::all_of(stan.begin(), stan.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const bool digits = std::all_of(stan.begin(), stan.end(), IsAsciiDigit);
         if (!digits || !ReceiptRuleA(stan))
             return refused(request, QStringLiteral("OriginalTransaction STAN missing or invalid"));
     }
