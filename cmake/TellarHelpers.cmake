@@ -17,7 +17,10 @@ endmacro()
 #
 # One GoogleTest executable and one CTest entry. Each test gets its own
 # scratch folder through TELLAR_TEST_TMPDIR, which the tests may use as the
-# parent of their temporary folders; nothing is shared between tests.
+# parent of their temporary folders; nothing is shared between tests. The
+# cashier's language does not come from the machine: each test has its own
+# configuration folder (no remembered choice) and LANGUAGE=et, unless its
+# ENVIRONMENT says otherwise.
 function(tellar_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBRARIES;ENVIRONMENT;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -28,6 +31,6 @@ function(tellar_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TELLAR_TEST_TMPDIR=${CMAKE_BINARY_DIR}/test-tmp;${T_ENVIRONMENT}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TELLAR_TEST_TMPDIR=${CMAKE_BINARY_DIR}/test-tmp;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-tmp/${name}-config;LANGUAGE=et;${T_ENVIRONMENT}"
     LABELS "${T_LABELS}")
 endfunction()

@@ -9,6 +9,9 @@ packages=(
   g++ cmake ninja-build pkg-config
   # console: Qt 6 widgets, network and printing
   qt6-base-dev libgl-dev
+  # the cashier's languages: qt_add_translations (qt6-tools-dev), lupdate and
+  # lrelease (qt6-l10n-tools), Qt's own Russian (qt6-translations-l10n)
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   # the till's transaction journal; sqlite3 is the technician's reader
   libsqlite3-dev sqlite3
   # receipt printing through the spooler, and a private spooler for the tests

@@ -1,5 +1,7 @@
 #include "dialogs/PromptStyle.h"
 
+#include <QCoreApplication>
+
 namespace PromptStyle {
 
 qint32 buttonSet(qint32 style)
@@ -14,13 +16,22 @@ qint32 withButtonSet(qint32 style, qint32 set)
 
 QStringList buttonCaptions(qint32 set)
 {
+    // The captions are the boxes' own since the first console, Estonian
+    // included; only the cashier's other languages translate them. The
+    // answer codes do not depend on them.
+    const auto ok = [] { return QCoreApplication::translate("PromptStyle", "OK"); };
+    const auto cancel = [] { return QCoreApplication::translate("PromptStyle", "Cancel"); };
+    const auto yes = [] { return QCoreApplication::translate("PromptStyle", "Yes"); };
+    const auto no = [] { return QCoreApplication::translate("PromptStyle", "No"); };
+    const auto retry = [] { return QCoreApplication::translate("PromptStyle", "Retry"); };
     switch (set) {
-    case 1: return {QStringLiteral("OK"), QStringLiteral("Cancel")};
-    case 2: return {QStringLiteral("Abort"), QStringLiteral("Retry"), QStringLiteral("Ignore")};
-    case 3: return {QStringLiteral("Yes"), QStringLiteral("No"), QStringLiteral("Cancel")};
-    case 4: return {QStringLiteral("Yes"), QStringLiteral("No")};
-    case 5: return {QStringLiteral("Retry"), QStringLiteral("Cancel")};
-    default: return {QStringLiteral("OK")};
+    case 1: return {ok(), cancel()};
+    case 2: return {QCoreApplication::translate("PromptStyle", "Abort"), retry(),
+                    QCoreApplication::translate("PromptStyle", "Ignore")};
+    case 3: return {yes(), no(), cancel()};
+    case 4: return {yes(), no()};
+    case 5: return {retry(), cancel()};
+    default: return {ok()};
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,9 +15,9 @@
 
 namespace {
 
-QLabel *label(const QString &text, QWidget *parent, int x, int y, int width = 60)
+QLabel *label(QWidget *parent, int x, int y, int width = 60)
 {
-    auto *l = new QLabel(text, parent);
+    auto *l = new QLabel(parent);
     l->setGeometry(x, y + 3, width, 20);
     return l;
 }
@@ -34,32 +35,30 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
       m_applyProgramMode(std::move(applyProgramMode))
 {
     setObjectName(QStringLiteral("Settings"));
-    setWindowTitle(QStringLiteral("Seaded"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
     // "Kassa:" at the top left, "Aruanne reziim" below it.
-    label(QStringLiteral("Kassa:"), this, 12, 16);
+    QLabel *till = label(this, 12, 16);
     Text2 = new SelectingLineEdit(this);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setTypingLimit(8);
     Text2->setGeometry(72, 16, 100, 24);
 
-    m_reportMode = new QCheckBox(QStringLiteral("Aruanne reziim"), this);
+    m_reportMode = new QCheckBox(this);
     m_reportMode->setObjectName(QStringLiteral("Check3"));
     m_reportMode->move(12, 52);
-    m_reportMode->adjustSize();
 
     // " KK seaded " at the top right.
-    m_serverFrame = new QGroupBox(QStringLiteral(" KK seaded "), this);
+    m_serverFrame = new QGroupBox(this);
     m_serverFrame->setObjectName(QStringLiteral("Frame1"));
     m_serverFrame->setGeometry(196, 6, 232, 92);
-    label(QStringLiteral("Aadress:"), m_serverFrame, 10, 24);
+    QLabel *address = label(m_serverFrame, 10, 24);
     Text3 = new SelectingLineEdit(m_serverFrame);
     Text3->setObjectName(QStringLiteral("Text3"));
     Text3->setTypingLimit(15);
     Text3->setGeometry(76, 24, 144, 24);
-    label(QStringLiteral("Port:"), m_serverFrame, 10, 56);
+    QLabel *port = label(m_serverFrame, 10, 56);
     Text4 = new SelectingLineEdit(m_serverFrame);
     Text4->setObjectName(QStringLiteral("Text4"));
     Text4->setTypingLimit(5);
@@ -70,32 +69,29 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
     m_printerFrame = new QGroupBox(this);
     m_printerFrame->setObjectName(QStringLiteral("Frame2"));
     m_printerFrame->setGeometry(12, 116, 416, 92);
-    m_printerLabel = label(QStringLiteral("Printer:"), m_printerFrame, 10, 24);
+    m_printerLabel = label(m_printerFrame, 10, 24);
     Combo1 = new QComboBox(m_printerFrame);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setGeometry(76, 24, 328, 26);
-    m_raw = new QCheckBox(QStringLiteral("RAW printer"), m_printerFrame);
+    m_raw = new QCheckBox(m_printerFrame);
     m_raw->setObjectName(QStringLiteral("Check2"));
     m_raw->move(76, 58);
-    m_raw->adjustSize();
 
-    m_receipt = new QCheckBox(QStringLiteral("Kviitung"), this);
+    m_receipt = new QCheckBox(this);
     m_receipt->setObjectName(QStringLiteral("Check1"));
     m_receipt->setAutoFillBackground(true);
-    m_receipt->adjustSize();
-    m_receipt->move(24, 116 - m_receipt->height() / 2 + 2);
     m_receipt->raise();
     connect(m_receipt, &QCheckBox::clicked, this, &Settings::onReceiptClicked);
 
     // "OK" and "Loobu" side by side at the bottom right.
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok = new QPushButton(this);
     m_ok->setObjectName(QStringLiteral("Command1"));
     m_ok->setGeometry(236, 222, 92, 28);
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &Settings::onOk);
-    m_cancel = new QPushButton(QStringLiteral("Loobu"), this);
+    m_cancel = new QPushButton(this);
     m_cancel->setObjectName(QStringLiteral("Command2"));
     m_cancel->setGeometry(336, 222, 92, 28);
     // A focused button takes Enter, as everywhere in the console: Enter on
@@ -103,6 +99,23 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
     m_cancel->setAutoDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &Settings::onCancel);
 
+    m_texts.add([=, this] {
+        setWindowTitle(tr("Seaded"));
+        till->setText(tr("Kassa:"));
+        m_reportMode->setText(tr("Aruanne reziim"));
+        m_reportMode->adjustSize();
+        m_serverFrame->setTitle(tr(" KK seaded "));
+        address->setText(tr("Aadress:"));
+        port->setText(tr("Port:"));
+        m_printerLabel->setText(tr("Printer:"));
+        m_raw->setText(tr("RAW printer"));
+        m_raw->adjustSize();
+        m_receipt->setText(tr("Kviitung"));
+        m_receipt->adjustSize();
+        m_receipt->move(24, 116 - m_receipt->height() / 2 + 2);
+        m_ok->setText(tr("OK"));
+        m_cancel->setText(tr("Loobu"));
+    });
 
     setTabOrder(Text2, Text3);
     setTabOrder(Text3, Text4);
@@ -125,6 +138,13 @@ Settings::Settings(ConsoleSettings &settings, QWidget *mainWindow,
 QList<QLineEdit *> Settings::textFields() const
 {
     return {Text2, Text3, Text4, Combo1->lineEdit()};
+}
+
+void Settings::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        m_texts.retranslate();
+    QDialog::changeEvent(event);
 }
 
 void Settings::ShowData()

@@ -6,6 +6,7 @@
 // itself) and the window makes a new one next time.
 #pragma once
 
+#include "common/LiveTexts.h"
 #include "session/ConsoleSettings.h"
 
 #include <QDialog>
@@ -43,6 +44,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void onOk();
@@ -54,6 +56,7 @@ private:
     QWidget *m_mainWindow;
     std::function<QStringList()> m_printers;
     std::function<void()> m_applyProgramMode;
+    LiveTexts m_texts;
 
     SelectingLineEdit *Text2;   // "Kassa:"
     QGroupBox *m_serverFrame;   // " KK seaded "

@@ -131,7 +131,7 @@ void DoubtCheck::finish(const ServerCheck::Result &result)
     switch (result.kind) {
     case ServerCheck::Result::Settled:
         if (m_session.resolveDoubt(checked, QStringLiteral("approved"), result.candidates.first().stan)) {
-            outcome.text = JournalTexts::checkApprovedPrefix() + QString::number(result.candidates.first().stan);
+            outcome.text = JournalTexts::checkApproved(result.candidates.first().stan);
             break;
         }
         // Settled meanwhile by someone else: what the server holds is shown.

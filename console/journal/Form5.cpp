@@ -4,6 +4,7 @@
 #include "journal/LastTransactionHost.h"
 #include "journal/DoubtCheck.h"
 
+#include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -23,12 +24,11 @@ QStringList rowOf(const JournalTransaction &t)
             JournalTexts::outcomeText(t), JournalTexts::stanText(t)};
 }
 
-QTreeWidget *list(const char *name, const QStringList &headings)
+QTreeWidget *list(const char *name)
 {
     auto *w = new QTreeWidget;
     w->setObjectName(QString::fromLatin1(name));
     w->setRootIsDecorated(false);
-    w->setHeaderLabels(headings);
     w->setSelectionMode(QAbstractItemView::SingleSelection);
     w->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     return w;
@@ -39,20 +39,23 @@ QTreeWidget *list(const char *name, const QStringList &headings)
 Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(JournalTexts::caption());
+    m_texts.add([this] { setWindowTitle(JournalTexts::caption()); });
     setModal(false);
 
-    const QString names[6] = {QStringLiteral("Aeg:"),      QStringLiteral("Toiming:"), QStringLiteral("Summa:"),
-                              QStringLiteral("Kviitungi nr.:"), QStringLiteral("Tulemus:"), QStringLiteral("STAN:")};
+    static const char *const names[6] = {QT_TR_NOOP("Aeg:"),           QT_TR_NOOP("Toiming:"), QT_TR_NOOP("Summa:"),
+                                         QT_TR_NOOP("Kviitungi nr.:"), QT_TR_NOOP("Tulemus:"), QT_TR_NOOP("STAN:")};
     auto *details = new QFormLayout;
     for (int i = 0; i < 6; ++i) {
         m_values[i] = new QLabel;
         m_values[i]->setObjectName(QStringLiteral("Value%1").arg(i + 1));
         m_values[i]->setTextFormat(Qt::PlainText);
         m_values[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        auto *name = new QLabel(names[i]);
+        auto *name = new QLabel;
         name->setBuddy(m_values[i]);
-        m_values[i]->setAccessibleName(names[i]);
+        m_texts.add([this, name, i] {
+            name->setText(tr(names[i]));
+            m_values[i]->setAccessibleName(name->text());
+        });
         details->addRow(name, m_values[i]);
     }
 
@@ -61,27 +64,34 @@ Form5::Form5(LastTransactionHost &host) : QDialog(nullptr), m_host(host)
     m_result->setTextFormat(Qt::PlainText);
     m_result->setWordWrap(true);
 
-    const QStringList headings = {QStringLiteral("Aeg"),     QStringLiteral("Toiming"), QStringLiteral("Summa"),
-                                  QStringLiteral("Kviitung"), QStringLiteral("Tulemus"), QStringLiteral("STAN")};
-    m_recent = list("Recent", headings);
-    m_recent->setAccessibleName(QStringLiteral("Viimased tehingud"));
-    m_matches = list("Matches", {QStringLiteral("Terminal"), QStringLiteral("Aeg"), QStringLiteral("Summa"),
-                                 QStringLiteral("STAN")});
-    m_matches->setAccessibleName(QStringLiteral("Sobivad tehingud"));
+    m_recent = list("Recent");
+    m_matches = list("Matches");
     m_matches->hide();
+    m_texts.add([this] {
+        m_recent->setHeaderLabels({tr("Aeg"), tr("Toiming"), tr("Summa"), tr("Kviitung"), tr("Tulemus"), tr("STAN")});
+        m_recent->setAccessibleName(tr("Viimased tehingud"));
+        m_matches->setHeaderLabels({tr("Terminal"), tr("Aeg"), tr("Summa"), tr("STAN")});
+        m_matches->setAccessibleName(tr("Sobivad tehingud"));
+    });
 
-    m_check = new QPushButton(JournalTexts::checkButton());
+    m_check = new QPushButton;
     m_check->setObjectName(QStringLiteral("Check"));
     m_reprint = new QPushButton(JournalTexts::reprintButton());
     m_reprint->setObjectName(QStringLiteral("Reprint"));
-    m_pick = new QPushButton(JournalTexts::pickButton());
+    m_pick = new QPushButton;
     m_pick->setObjectName(QStringLiteral("Pick"));
     m_pick->hide();
-    m_notFound = new QPushButton(JournalTexts::markNotFoundButton());
+    m_notFound = new QPushButton;
     m_notFound->setObjectName(QStringLiteral("NotFound"));
     m_notFound->hide();
-    m_close = new QPushButton(JournalTexts::closeButton());
+    m_close = new QPushButton;
     m_close->setObjectName(QStringLiteral("Close"));
+    m_texts.add([this] {
+        m_check->setText(JournalTexts::checkButton());
+        m_pick->setText(JournalTexts::pickButton());
+        m_notFound->setText(JournalTexts::markNotFoundButton());
+        m_close->setText(JournalTexts::closeButton());
+    });
     m_close->setDefault(true);
     for (QPushButton *b : {m_check, m_reprint, m_pick, m_notFound})
         b->setAutoDefault(false);
@@ -150,6 +160,18 @@ void Form5::refresh()
         check.forget();
         clearCandidates();
     }
+}
+
+void Form5::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        m_texts.retranslate();
+        // The rows say the outcome in words, and the reprint button names
+        // its receipt: both are written afresh.
+        if (isVisible())
+            refresh();
+    }
+    QDialog::changeEvent(event);
 }
 
 void Form5::clearCandidates()
@@ -222,7 +244,7 @@ void Form5::onPick()
     const bool settled = check.pick(m_shown->id, candidate);
     refresh();
     if (settled)
-        m_result->setText(JournalTexts::checkApprovedPrefix() + QString::number(candidate.stan));
+        m_result->setText(JournalTexts::checkApproved(candidate.stan));
 }
 
 void Form5::onNotFound()

@@ -11,6 +11,7 @@
 // which the main window calls on every show and whenever it has news.
 #pragma once
 
+#include "common/LiveTexts.h"
 #include "journal/DoubtCheck.h"
 #include "session/TransactionJournal.h"
 
@@ -50,6 +51,9 @@ public:
     QPushButton *notFoundButton() const { return m_notFound; }
     QPushButton *closeButton() const { return m_close; }
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void onCheck();
     void onPick();
@@ -57,6 +61,7 @@ private:
     void clearCandidates();
 
     LastTransactionHost &m_host;
+    LiveTexts m_texts;
     std::optional<JournalTransaction> m_shown;
     QLabel *m_values[6] = {};
     QLabel *m_result = nullptr;

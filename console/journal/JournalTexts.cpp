@@ -5,15 +5,15 @@ namespace JournalTexts {
 QString operationName(const QString &op)
 {
     if (op == QLatin1String("payment"))
-        return QStringLiteral("Kaardimakse");
+        return QCoreApplication::translate("JournalTexts", "Kaardimakse");
     if (op == QLatin1String("booking"))
-        return QStringLiteral("Broneering");
+        return QCoreApplication::translate("JournalTexts", "Broneering");
     if (op == QLatin1String("cancellation"))
-        return QStringLiteral("Tühistamine");
+        return QCoreApplication::translate("JournalTexts", "Tühistamine");
     if (op == QLatin1String("tip"))
-        return QStringLiteral("Jootraha");
+        return QCoreApplication::translate("JournalTexts", "Jootraha");
     if (op == QLatin1String("completion"))
-        return QStringLiteral("Broneeringu lõpetamine");
+        return QCoreApplication::translate("JournalTexts", "Broneeringu lõpetamine");
     return op;
 }
 
@@ -22,25 +22,25 @@ QString outcomeText(const JournalTransaction &t)
     if (t.resolved) {
         const QString &how = t.resolved->outcome;
         if (how == QLatin1String("approved"))
-            return QStringLiteral("Õnnestus (kontrollitud serverist)");
+            return QCoreApplication::translate("JournalTexts", "Õnnestus (kontrollitud serverist)");
         if (how == QLatin1String("not found"))
-            return QStringLiteral("Ei toimunud (kassapidaja otsus)");
+            return QCoreApplication::translate("JournalTexts", "Ei toimunud (kassapidaja otsus)");
         if (how == QLatin1String("declined"))
-            return QStringLiteral("Keeldutud (kontrollitud serverist)");
+            return QCoreApplication::translate("JournalTexts", "Keeldutud (kontrollitud serverist)");
         if (how == QLatin1String("cashier"))
-            return QStringLiteral("Teadmata (kassapidaja jätkas)");
+            return QCoreApplication::translate("JournalTexts", "Teadmata (kassapidaja jätkas)");
     }
     if (!t.outcome)
-        return QStringLiteral("Pooleli");
+        return QCoreApplication::translate("JournalTexts", "Pooleli");
     const QString &event = t.outcome->event;
     if (event == QLatin1String("approved"))
-        return QStringLiteral("Õnnestus");
+        return QCoreApplication::translate("JournalTexts", "Õnnestus");
     if (event == QLatin1String("declined"))
-        return t.outcome->text.isEmpty() ? QStringLiteral("Keeldutud")
-                                         : QStringLiteral("Keeldutud: ") + t.outcome->text;
+        return t.outcome->text.isEmpty() ? QCoreApplication::translate("JournalTexts", "Keeldutud")
+                                         : QCoreApplication::translate("JournalTexts", "Keeldutud: %1").arg(t.outcome->text);
     if (t.outcome->why == QLatin1String("conflict"))
-        return QStringLiteral("Teadmata (vastuolulised vastused)");
-    return QStringLiteral("Teadmata");
+        return QCoreApplication::translate("JournalTexts", "Teadmata (vastuolulised vastused)");
+    return QCoreApplication::translate("JournalTexts", "Teadmata");
 }
 
 QString stanText(const JournalTransaction &t)

@@ -1,57 +1,65 @@
 // The words the "Viimane tehing" window uses for what the journal holds, and
-// the texts the console shows around transactions in doubt.
+// the texts the console shows around transactions in doubt, in the cashier's
+// language. The journal itself keeps its own words ("approved", "payment").
 #pragma once
 
 #include "common/BoxStyle.h"
 #include "session/TransactionJournal.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTime>
 
 namespace JournalTexts {
 
-inline QString caption() { return QStringLiteral("Viimane tehing"); }
-inline QString menuItem() { return QStringLiteral("&Viimane tehing..."); }
-inline QString checkButton() { return QStringLiteral("Kontrolli serverist"); }
-inline QString reprintButton() { return QStringLiteral("Prindi kviitung uuesti"); }
+inline QString caption() { return QCoreApplication::translate("JournalTexts", "Viimane tehing"); }
+inline QString menuItem() { return QCoreApplication::translate("JournalTexts", "&Viimane tehing..."); }
+inline QString checkButton() { return QCoreApplication::translate("JournalTexts", "Kontrolli serverist"); }
+inline QString reprintButton() { return QCoreApplication::translate("JournalTexts", "Prindi kviitung uuesti"); }
 // The button names the receipt it prints.
 inline QString reprintButton(qint64 receiptNumber)
 {
-    return reprintButton() + QStringLiteral(" (kviitung ") + QString::number(receiptNumber) + u')';
+    return QCoreApplication::translate("JournalTexts", "Prindi kviitung uuesti (kviitung %1)").arg(receiptNumber);
 }
-inline QString markNotFoundButton() { return QStringLiteral("Märgi mittetoimunuks"); }
-inline QString closeButton() { return QStringLiteral("Sulge"); }
-inline QString pickButton() { return QStringLiteral("See tehing õnnestus"); }
+inline QString markNotFoundButton() { return QCoreApplication::translate("JournalTexts", "Märgi mittetoimunuks"); }
+inline QString closeButton() { return QCoreApplication::translate("JournalTexts", "Sulge"); }
+inline QString pickButton() { return QCoreApplication::translate("JournalTexts", "See tehing õnnestus"); }
 
 // Asked before a card payment or booking while the last one is in doubt.
 inline QString secondChargeQuestion()
 {
-    return QStringLiteral("Eelmise makse tulemus on teadmata. Kas alustada uus makse?");
+    return QCoreApplication::translate("JournalTexts", "Eelmise makse tulemus on teadmata. Kas alustada uus makse?");
 }
-inline QString checkApprovedPrefix() { return QStringLiteral("Tehing õnnestus. Kviitungi number: "); }
+inline QString checkApproved(qint64 stan)
+{
+    return QCoreApplication::translate("JournalTexts", "Tehing õnnestus. Kviitungi number: %1").arg(stan);
+}
 // No record answers for the transaction: the cashier decides, not the check.
 inline QString checkNotFound(const QTime &checkedAt)
 {
-    return QStringLiteral("Serveri aruandes seda tehingut ei ole (kontrollitud ") + checkedAt.toString(QStringLiteral("HH:mm"))
-         + QStringLiteral("). Kui olete kindel, et klient ei maksnud, märkige tehing mittetoimunuks.");
+    return QCoreApplication::translate("JournalTexts",
+                                       "Serveri aruandes seda tehingut ei ole (kontrollitud %1). Kui olete kindel, et "
+                                       "klient ei maksnud, märkige tehing mittetoimunuks.")
+        .arg(checkedAt.toString(QStringLiteral("HH:mm")));
 }
-inline QString markedNotFound() { return QStringLiteral("Tehing on märgitud mittetoimunuks."); }
+inline QString markedNotFound() { return QCoreApplication::translate("JournalTexts", "Tehing on märgitud mittetoimunuks."); }
 inline QString checkSeveral()
 {
-    return QStringLiteral("Serveri andmetel sobib mitu tehingut. Valige õige või jätke tehing kontrollimata.");
+    return QCoreApplication::translate("JournalTexts", "Serveri andmetel sobib mitu tehingut. Valige õige või jätke tehing kontrollimata.");
 }
-inline QString checkRunning() { return QStringLiteral("Kontrollin serverist..."); }
-inline QString checkFailed() { return QStringLiteral("Serverist kontrollimine ebaõnnestus."); }
-inline QString noTransactions() { return QStringLiteral("Tehinguid pole veel tehtud."); }
+inline QString checkRunning() { return QCoreApplication::translate("JournalTexts", "Kontrollin serverist..."); }
+inline QString checkFailed() { return QCoreApplication::translate("JournalTexts", "Serverist kontrollimine ebaõnnestus."); }
+inline QString noTransactions() { return QCoreApplication::translate("JournalTexts", "Tehinguid pole veel tehtud."); }
 
 // A second console on the same till's store.
-inline QString alreadyRunning() { return QStringLiteral("Tellar töötab selles kassas juba."); }
+inline QString alreadyRunning() { return QCoreApplication::translate("JournalTexts", "Tellar töötab selles kassas juba."); }
 inline constexpr qint32 kAlreadyRunningStyle = BoxStyle::ErrorOk;
 // The last run ended without closing, and the till's last transaction was approved.
 inline QString crashAfterApproval(qint64 stan)
 {
-    return QStringLiteral("Programm lõpetas eelmisel korral ootamatult töö. Viimane tehing õnnestus. Kviitungi number: ")
-         + QString::number(stan);
+    return QCoreApplication::translate("JournalTexts", "Programm lõpetas eelmisel korral ootamatult töö. Viimane "
+                                                       "tehing õnnestus. Kviitungi number: %1")
+        .arg(stan);
 }
 inline constexpr qint32 kCrashNoticeStyle = BoxStyle::InformationOk;
 

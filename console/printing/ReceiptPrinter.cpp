@@ -7,6 +7,7 @@
 #include "common/CodePage.h"
 #include "common/Helpers.h"
 
+#include <QCoreApplication>
 #include <VaroManager.h>
 
 #include <limits>
@@ -71,8 +72,9 @@ bool ReceiptPrinter::PrintReceipt(const QByteArray &payload, qint32 receiptNumbe
                                   const QString &printerName, bool raw, const QByteArray &copyMark)
 {
     VaroManager codec;
-    const QString message = QStringLiteral("Viga kviitungite trükkimisel. (Kviitungi number=")
-                            + QString::number(receiptNumber) + QStringLiteral(")");
+    const QString message =
+        QCoreApplication::translate("ReceiptPrinter", "Viga kviitungite trükkimisel. (Kviitungi number=%1)")
+            .arg(receiptNumber);
     const auto refuse = [&] {
         if (m_openBox)
             m_openBox(MessageKind, message, ErrorStyle);

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,24 +49,36 @@ Form3::Form3(ReportRequester &requester, const Clock &clock)
     : QDialog(nullptr), m_requester(requester)
 {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("Aruanne"));
     setModal(false);
 
     const QDate today = clock.now().date();
-    Label1 = named(new QLabel(QStringLiteral("Algus:")), "Label1");
+    Label1 = named(new QLabel, "Label1");
     DTPicker1 = datePicker("DTPicker1", today);
-    Label2 = named(new QLabel(QStringLiteral("Lõpp:")), "Label2");
+    Label2 = named(new QLabel, "Label2");
     DTPicker2 = datePicker("DTPicker2", today);
-    Label3 = named(new QLabel(QStringLiteral("Grupeering:")), "Label3");
+    Label3 = named(new QLabel, "Label3");
     Combo1 = named(new QComboBox, "Combo1");
     Combo1->addItems(groupingItems());
     Combo1->setCurrentIndex(0);
-    Check1 = named(new QCheckBox(QStringLiteral("Näita ainult õnnestunud tehinguid")), "Check1");
+    Check1 = named(new QCheckBox, "Check1");
     Check1->setChecked(true);
-    Command1 = named(new QPushButton(QStringLiteral("OK")), "Command1");
+    Command1 = named(new QPushButton, "Command1");
     Command1->setDefault(true);
-    Command2 = named(new QPushButton(QStringLiteral("Loobu")), "Command2");
+    Command2 = named(new QPushButton, "Command2");
     Command2->setAutoDefault(false);
+    // The grouping is sent as the item's position, never as its text.
+    m_texts.add([this] {
+        setWindowTitle(tr("Aruanne"));
+        Label1->setText(tr("Algus:"));
+        Label2->setText(tr("Lõpp:"));
+        Label3->setText(tr("Grupeering:"));
+        const QStringList items = groupingItems();
+        for (int i = 0; i < items.size(); ++i)
+            Combo1->setItemText(i, items[i]);
+        Check1->setText(tr("Näita ainult õnnestunud tehinguid"));
+        Command1->setText(tr("OK"));
+        Command2->setText(tr("Loobu"));
+    });
 
     Label1->setBuddy(DTPicker1);
     Label2->setBuddy(DTPicker2);
@@ -92,8 +105,14 @@ Form3::Form3(ReportRequester &requester, const Clock &clock)
 
 QStringList Form3::groupingItems()
 {
-    return {QStringLiteral("Puudub"),       QStringLiteral("Terminal"),     QStringLiteral("Kuupäev"),
-            QStringLiteral("Kaart"),        QStringLiteral("Vastuse kood"), QStringLiteral("Staatus")};
+    return {tr("Puudub"), tr("Terminal"), tr("Kuupäev"), tr("Kaart"), tr("Vastuse kood"), tr("Staatus")};
+}
+
+void Form3::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        m_texts.retranslate();
+    QDialog::changeEvent(event);
 }
 
 void Form3::Command1_Click()
@@ -105,7 +124,7 @@ void Form3::Command1_Click()
     // Refused while another session runs: the cashier is told, and the
     // dialog stays open with the choice to try again.
     if (m_requester.PrepareReport(from, to, group, onlyApproved) == ReportRequester::Outcome::SessionRunning) {
-        m_requester.OpenBox(BoxKind::Message, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
+        m_requester.OpenBox(BoxKind::Message, ReportText::previousRunning(), ReportText::kPreviousRunningStyle);
         return;
     }
     hide();

@@ -10,6 +10,8 @@
 // and the only-approved box checked.
 #pragma once
 
+#include "common/LiveTexts.h"
+
 #include <QDialog>
 
 class Clock;
@@ -39,9 +41,13 @@ public:
     QPushButton *Command1;
     QPushButton *Command2;
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void Command1_Click();
     void Command2_Click();
 
     ReportRequester &m_requester;
+    LiveTexts m_texts;
 };

@@ -4,6 +4,7 @@
 #include "reports/ReportTexts.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,22 +13,31 @@
 Form4::Form4(ReportRequester &requester) : QDialog(nullptr), m_requester(requester)
 {
     setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Eritoimingud"));
     setModal(false);
 
-    Label1 = new QLabel(QStringLiteral("Toiming:"));
+    Label1 = new QLabel;
     Label1->setObjectName(QStringLiteral("Label1"));
     Combo1 = new QComboBox;
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->addItems(operationItems());
     Combo1->setCurrentIndex(0);
-    Command1 = new QPushButton(QStringLiteral("OK"));
+    Command1 = new QPushButton;
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("Loobu"));
+    Command2 = new QPushButton;
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setAutoDefault(false);
     Label1->setBuddy(Combo1);
+    // The command is sent as the item's position, never as its text.
+    m_texts.add([this] {
+        setWindowTitle(tr("Eritoimingud"));
+        Label1->setText(tr("Toiming:"));
+        const QStringList items = operationItems();
+        for (int i = 0; i < items.size(); ++i)
+            Combo1->setItemText(i, items[i]);
+        Command1->setText(tr("OK"));
+        Command2->setText(tr("Loobu"));
+    });
 
     auto *grid = new QGridLayout;
     grid->addWidget(Label1, 0, 0);
@@ -45,8 +55,15 @@ Form4::Form4(ReportRequester &requester) : QDialog(nullptr), m_requester(request
 
 QStringList Form4::operationItems()
 {
-    return {QStringLiteral("Terminali tehingute saatmine"), QStringLiteral("Osakonna tehingute saatmine"),
-            QStringLiteral("Kliendikaartide andmete värskendamine")};
+    return {tr("Terminali tehingute saatmine"), tr("Osakonna tehingute saatmine"),
+            tr("Kliendikaartide andmete värskendamine")};
+}
+
+void Form4::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        m_texts.retranslate();
+    QDialog::changeEvent(event);
 }
 
 void Form4::Command1_Click()
@@ -59,7 +76,7 @@ void Form4::Command1_Click()
     // Refused while another session runs: the cashier is told, and the
     // dialog stays open with the choice to try again.
     if (m_requester.PreparePOSCommand(quint8(position)) == ReportRequester::Outcome::SessionRunning) {
-        m_requester.OpenBox(BoxKind::Message, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
+        m_requester.OpenBox(BoxKind::Message, ReportText::previousRunning(), ReportText::kPreviousRunningStyle);
         return;
     }
     hide();

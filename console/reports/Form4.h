@@ -8,6 +8,8 @@
 // afterwards, so later shows keep the last selection.
 #pragma once
 
+#include "common/LiveTexts.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -29,9 +31,13 @@ public:
     QPushButton *Command1;
     QPushButton *Command2;
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void Command1_Click();
     void Command2_Click();
 
     ReportRequester &m_requester;
+    LiveTexts m_texts;
 };

@@ -134,7 +134,7 @@ void DecodeReport(const VaroManager &answer, ReportHost &host, const ReportDocum
 
     host.closeForReport();
     pacer.pump();
-    host.setStatusLine(ReportText::kDecoding);
+    host.setStatusLine(ReportText::decoding());
     pacer.pump();
 
     DecodedReport report = DecodeReportAnswer(answer, host.reportOnlyApproved(), [&pacer] { pacer.maybePump(); });
@@ -145,7 +145,7 @@ void DecodeReport(const VaroManager &answer, ReportHost &host, const ReportDocum
                           .arg(report.status)
                           .arg(report.count));
         host.ReturnToIdle();
-        host.OpenBox(kMessageKind, ReportText::kBuildFailedPrefix + ReportText::kAnswerRejected, kErrorStyle);
+        host.OpenBox(kMessageKind, ReportText::buildFailed(ReportText::answerRejected()), kErrorStyle);
         return;
     }
 

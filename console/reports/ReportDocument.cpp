@@ -241,7 +241,7 @@ private:
         const int percent = percentOf(m_printed, m_rowCount);
         if (percent != m_shownPercent) {
             m_shownPercent = percent;
-            m_host.setStatusLine(ReportText::kBuildingPrefix + QString::number(percent) + u'%');
+            m_host.setStatusLine(ReportText::building(percent));
         }
 
         // One flag letter per row, "T" before "B" before "E". A cancelled
@@ -466,7 +466,7 @@ void BuildReportDocument(ReportTable &table, qint32 rowCount, qint16 groupColumn
                      stampText, host, pacer)
             .run([&host] { host.LogEvent(ReportText::kCheckpoint2); });
         host.LogEvent(ReportText::kCheckpoint3);
-        host.setStatusLine(ReportText::kSaving);
+        host.setStatusLine(ReportText::saving());
         pacer.pump();
         error = saveKeepingEventsRunning(*document, pacer);
         host.LogEvent(ReportText::kCheckpoint4);
@@ -478,11 +478,11 @@ void BuildReportDocument(ReportTable &table, qint32 rowCount, qint16 groupColumn
     }
 
     if (!error.isEmpty()) {
-        host.OpenBox(kMessageKind, ReportText::kBuildFailedPrefix + error, kErrorStyle);
+        host.OpenBox(kMessageKind, ReportText::buildFailed(error), kErrorStyle);
         return;
     }
     // The viewer's verdict may come after the session has ended.
     host.openDocument(filePath, [](ReportHost &later) {
-        later.OpenBox(kMessageKind, ReportText::kShowFailed, kErrorStyle);
+        later.OpenBox(kMessageKind, ReportText::showFailed(), kErrorStyle);
     });
 }

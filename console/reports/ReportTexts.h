@@ -1,30 +1,38 @@
 // The report's own texts: status line, messages, document captions and
-// labels. They are shown or drawn as they stand here.
+// labels. What the cashier reads on the screen is in the cashier's language;
+// what the document carries is drawn as it stands here, whatever the
+// language, so a report reads the same from every console.
 #pragma once
 
 #include "common/BoxStyle.h"
+#include <QCoreApplication>
 #include <QString>
 
 namespace ReportText {
 
 // Status line (Text10) while an answer becomes a document.
-inline const QString kDecoding = QStringLiteral("Sõnumi dekodeerimine...");
-inline const QString kBuildingPrefix = QStringLiteral("Aruanne dokumendi koostamine: ");   // + percent + "%"
-inline const QString kSaving = QStringLiteral("Aruanne dokumendi salvestamine...");
+inline QString decoding() { return QCoreApplication::translate("ReportText", "Sõnumi dekodeerimine..."); }
+inline QString building(int percent)
+{
+    return QCoreApplication::translate("ReportText", "Aruanne dokumendi koostamine: %1%").arg(percent);
+}
+inline QString saving() { return QCoreApplication::translate("ReportText", "Aruanne dokumendi salvestamine..."); }
 
-// Messages (kind 0, style 16). kBuildFailedPrefix is followed by the
-// writer's error text; an answer the console cannot use gets the same
-// message with kAnswerRejected as the reason.
-inline const QString kBuildFailedPrefix = QStringLiteral("Aruanne koostamine ebaõnnestus: ");
-inline const QString kAnswerRejected = QStringLiteral("maksesüsteemi vastus on vigane.");
-inline const QString kShowFailed = QStringLiteral("Aruande kuvamine ebaõnnestus.");
+// Messages (kind 0, style 16): the writer's error text as the reason; an
+// answer the console cannot use gets the same message with answerRejected().
+inline QString buildFailed(const QString &reason)
+{
+    return QCoreApplication::translate("ReportText", "Aruanne koostamine ebaõnnestus: %1").arg(reason);
+}
+inline QString answerRejected() { return QCoreApplication::translate("ReportText", "maksesüsteemi vastus on vigane."); }
+inline QString showFailed() { return QCoreApplication::translate("ReportText", "Aruande kuvamine ebaõnnestus."); }
 
 // A report or special command asked for while another session runs (kind 0,
 // style 48: warning icon, "OK"); the dialog stays open.
-inline const QString kPreviousRunning = QStringLiteral("Eelmine toiming on veel pooleli.");
+inline QString previousRunning() { return QCoreApplication::translate("ReportText", "Eelmine toiming on veel pooleli."); }
 inline constexpr qint32 kPreviousRunningStyle = BoxStyle::WarningOk;
 
-// Document.
+// Document: never translated.
 inline const QString kTitle = QStringLiteral("Maksetehingute aruanne");
 inline const QString kLegend = QStringLiteral("E - Jootraha lisatud, T - Tühistamine, B - Broneering");
 inline const QString kCodeTitlePrefix = QStringLiteral("Kood: ");

@@ -102,7 +102,7 @@ void PaymentSession::BeginSession()
     if (sessionNumber > 999999 || sessionNumber < 1)
         sessionNumber = 1;
     PutConfigString(Config::KeyPath, Config::Session, QString::number(sessionNumber));
-    d->host.setStatusBarText(QStringLiteral("Session: ") + PadNumber(sessionNumber, 6));
+    d->host.setStatusBarText(statusBar(PadNumber(sessionNumber, 6)));
 
     d->closingLocally = false;
     ReceiveBuffer.clear();
@@ -115,8 +115,8 @@ void PaymentSession::BeginSession()
     // connect to port 8145. A port the socket cannot take fails the connect.
     if (d->settings.fPort < 1 || d->settings.fPort > 65535) {
         ReturnToIdle();
-        d->showError(kConnectFailedPrefix + QString::number(int(QAbstractSocket::UnsupportedSocketOperationError))
-                     + QStringLiteral(" - Invalid port ") + QString::number(d->settings.fPort) + u')');
+        d->showError(connectFailed(QString::number(int(QAbstractSocket::UnsupportedSocketOperationError))
+                                   + QStringLiteral(" - Invalid port ") + QString::number(d->settings.fPort)));
         return;
     }
     d->socket->connectToHost(d->settings.fAddress, quint16(d->settings.fPort));
@@ -280,7 +280,7 @@ void PaymentSession::Private::writeFrame(const QByteArray &frame, const QByteArr
         const qint16 was = q.SessionState;
         endFor(QStringLiteral("Socket closed"));
         if (was != Closing)
-            showError(kWriteOnClosed);
+            showError(writeOnClosed());
     }
 }
 
@@ -420,7 +420,7 @@ void PaymentSession::Private::endAsClosedByServer()
     const qint16 was = q.SessionState;
     endFor(QStringLiteral("Socket closed"));
     if (was != Idle && was != Closing)
-        showError(kSocketClosed);
+        showError(socketClosed());
 }
 
 void PaymentSession::Private::onError(QAbstractSocket::SocketError error)
@@ -436,8 +436,8 @@ void PaymentSession::Private::onError(QAbstractSocket::SocketError error)
     endFor(description);
     if (was == Idle || was == Closing)
         return;
-    const QString detail = QString::number(int(error)) + QStringLiteral(" - ") + description + u')';
-    showError((was == Connecting ? kConnectFailedPrefix : kConnectionLostPrefix) + detail);
+    const QString detail = QString::number(int(error)) + QStringLiteral(" - ") + description;
+    showError(was == Connecting ? connectFailed(detail) : connectionLost(detail));
 }
 
 void PaymentSession::Private::onTimeout()
@@ -449,5 +449,5 @@ void PaymentSession::Private::onTimeout()
     const qint16 was = q.SessionState;
     endFor(QStringLiteral("Timeout"));
     if (was != Closing)
-        showError(kTimeout);
+        showError(timeout());
 }

@@ -114,7 +114,7 @@ public:
     void tellDoubt()
     {
         if (bookkeeping.takeDoubtToTell())
-            host.OpenBox(BoxKind::Message, SessionText::kOutcomeUnknown, SessionText::kOutcomeUnknownStyle);
+            host.OpenBox(BoxKind::Message, SessionText::outcomeUnknown(), SessionText::kOutcomeUnknownStyle);
     }
     void restartTimer(int intervalMs)
     {

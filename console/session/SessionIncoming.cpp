@@ -145,7 +145,7 @@ void PaymentSession::Private::onSecondOutcome(const VaroManager &message, const 
     logEvent(kConflictingOutcome + code);
     bookkeeping.conflict();
     q.finalStatusText.clear();
-    host.OpenBox(BoxKind::Message, kOutcomeUnknown, kOutcomeUnknownStyle);
+    host.OpenBox(BoxKind::Message, outcomeUnknown(), kOutcomeUnknownStyle);
 }
 
 void PaymentSession::Private::OnReleaseBoxes()
@@ -172,7 +172,7 @@ void PaymentSession::Private::OnPosCommandResponse(const VaroManager &message)
     logEvent("POS_COMMAND_RESPONSE received");
     // Stored before the close: the server's "0023" may end the session while
     // the close request is on its way, and the text belongs to this session.
-    q.finalStatusText = kPosCommandTaken;
+    q.finalStatusText = posCommandTaken();
     q.SendClose();
 }
 
@@ -203,6 +203,6 @@ void PaymentSession::Private::OnApproved(const VaroManager &message)
     if (!receipt.isEmpty() && settings.fDoPrint)
         host.PrintReceipt(receipt, stan);
     host.clearEntryFields();
-    q.finalStatusText = kApprovedPrefix + QString::number(stan);
+    q.finalStatusText = approved(stan);
     q.SendClose();
 }

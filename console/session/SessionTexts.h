@@ -1,40 +1,67 @@
-// What the session tells the cashier (boxes and the status line) and the
-// log texts of its own events. The server's texts are shown as sent and are
-// not here.
+// What the session tells the cashier (boxes, the status line and bar), in
+// the cashier's language, and the log texts of its own events, which are
+// never translated. The server's texts are shown as sent and are not here.
 #pragma once
 
 #include "common/BoxStyle.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 namespace SessionText {
 
 // The session's failure box: kind 0, error icon, "OK".
 inline constexpr qint32 kFailureStyle = BoxStyle::ErrorOk;
-inline const QString kTimeout = QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)");
-inline const QString kSocketClosed = QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)");
-inline const QString kWriteOnClosed =
-    QStringLiteral("Ühendus maksesüsteemiga katkes. (Attempt to write on closed socket)");
-// Followed by the socket's error number, " - ", its description and ")".
-inline const QString kConnectFailedPrefix = QStringLiteral("Ei saa ühendust maksesüsteemiga. (");
-inline const QString kConnectionLostPrefix = QStringLiteral("Ühendus maksesüsteemiga katkes. (");
+inline QString timeout() { return QCoreApplication::translate("SessionText", "Ühendus maksesüsteemiga katkes. (Timeout)"); }
+inline QString socketClosed()
+{
+    return QCoreApplication::translate("SessionText", "Ühendus maksesüsteemiga katkes. (Socket closed)");
+}
+inline QString writeOnClosed()
+{
+    return QCoreApplication::translate("SessionText", "Ühendus maksesüsteemiga katkes. (Attempt to write on closed socket)");
+}
+// The socket's error number, " - " and its description go in the brackets.
+inline QString connectFailed(const QString &detail)
+{
+    return QCoreApplication::translate("SessionText", "Ei saa ühendust maksesüsteemiga. (%1)").arg(detail);
+}
+inline QString connectionLost(const QString &detail)
+{
+    return QCoreApplication::translate("SessionText", "Ühendus maksesüsteemiga katkes. (%1)").arg(detail);
+}
 
 // The status line after an approval (with the STAN) and after a special
 // command the server took.
-inline const QString kApprovedPrefix = QStringLiteral("Toiming on teostatud. Kviitungi number: ");
-inline const QString kPosCommandTaken = QStringLiteral("Toiming täitmiseks võetud.");
+inline QString approved(qint32 stan)
+{
+    return QCoreApplication::translate("SessionText", "Toiming on teostatud. Kviitungi number: %1").arg(stan);
+}
+inline QString posCommandTaken() { return QCoreApplication::translate("SessionText", "Toiming täitmiseks võetud."); }
+
+// The status bar while a session runs: "Session: " and the six-digit number.
+inline QString statusBar(const QString &sessionNumber)
+{
+    return QCoreApplication::translate("SessionText", "Session: %1").arg(sessionNumber);
+}
 
 // The second box of a session that ended after its request went out with
 // neither an approval nor a decline, or with two that contradict each other.
-inline const QString kOutcomeUnknown = QStringLiteral(
-    "Tehingu tulemus on teadmata. Enne uut katset kontrollige, kas tehing õnnestus (Menüü > Viimane tehing).");
+inline QString outcomeUnknown()
+{
+    return QCoreApplication::translate(
+        "SessionText",
+        "Tehingu tulemus on teadmata. Enne uut katset kontrollige, kas tehing õnnestus (Menüü > Viimane tehing).");
+}
 inline constexpr qint32 kOutcomeUnknownStyle = BoxStyle::WarningOk;
 
 // Told once per run when the journal cannot be written, with the reason.
 inline QString journalUnwritable(const QString &reason)
 {
-    return QStringLiteral("Tehingupäevikusse ei saa kirjutada: teadmata tulemusega makseid ei jälgita. (") + reason
-         + u')';
+    return QCoreApplication::translate(
+               "SessionText",
+               "Tehingupäevikusse ei saa kirjutada: teadmata tulemusega makseid ei jälgita. (%1)")
+        .arg(reason);
 }
 inline constexpr qint32 kJournalUnwritableStyle = BoxStyle::WarningOk;
 

@@ -3,6 +3,7 @@
 #include "common/AppPaths.h"
 #include "common/BoxStyle.h"
 #include "common/Clock.h"
+#include "common/Helpers.h"
 #include "common/TillLock.h"
 #include "common/Timing.h"
 #include "dialogs/Form2.h"
@@ -51,8 +52,17 @@ constexpr qint32 kSecondChargeStyle = BoxStyle::WarningYesNoDefaultNo;
 
 Form1::Form1(const Environment &environment, QWidget *parent)
     : QMainWindow(parent),
-      m_timing(environment.timing ? *environment.timing : Timing::system())
+      m_timing(environment.timing ? *environment.timing : Timing::system()),
+      m_translations(environment.translationDirs.isEmpty() ? Translations::defaultDirs()
+                                                           : environment.translationDirs),
+      m_languageFile(environment.languageFile.isEmpty() ? UserLanguageFile() : environment.languageFile)
 {
+    // The cashier's language first: the widgets and the first boxes are
+    // made in it. The remembered choice, else the locale's.
+    const Language startLanguage =
+        StoredLanguage(m_languageFile).value_or(LanguageOfLocale(QLocale(QLocale::system().uiLanguages().value(0))));
+    m_translations.apply(startLanguage);
+
     if (environment.spooler) {
         m_spooler = environment.spooler;
     } else {
@@ -513,7 +523,7 @@ void Form1::checkWithServer(const JournalTransaction &transaction)
     if (m_guard->isBurstOpen())
         return;
     if (m_session->SessionState != PaymentSession::Idle) {
-        OpenBox(BoxKind::Message, ReportText::kPreviousRunning, ReportText::kPreviousRunningStyle);
+        OpenBox(BoxKind::Message, ReportText::previousRunning(), ReportText::kPreviousRunningStyle);
         return;
     }
     m_doubtCheck->start(transaction);
@@ -554,6 +564,10 @@ void Form1::showSettingsDialog()
 void Form1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange) {
+        retranslate();
+        return;
+    }
     if (event->type() != QEvent::ActivationChange || !isActiveWindow())
         return;
     // Coming back from another program (the till software beside the
@@ -566,6 +580,40 @@ void Form1::changeEvent(QEvent *event)
         return;
     }
     FocusSelectedTab();
+}
+
+bool Form1::switchLanguage(Language language)
+{
+    // Not during a session: its boxes and status texts stay in one language.
+    if (m_session->SessionState != PaymentSession::Idle) {
+        m_estonian->setChecked(m_translations.current() == Language::Estonian);
+        m_russian->setChecked(m_translations.current() == Language::Russian);
+        return false;
+    }
+    if (language != m_translations.current() || !m_translations.missing().isEmpty()) {
+        if (!m_translations.apply(language))
+            m_session->LogEvent(QStringLiteral("Translations not found: ") + m_translations.missing().join(u' '));
+    }
+    QString why;
+    if (!StoreLanguage(m_languageFile, language, &why))
+        m_session->LogEvent(QStringLiteral("Language not remembered: ") + why);
+    m_estonian->setChecked(language == Language::Estonian);
+    m_russian->setChecked(language == Language::Russian);
+    return true;
+}
+
+void Form1::retranslate()
+{
+    // The translators of a window being destroyed are removed after its
+    // session: nothing is left to retranslate then.
+    if (!m_session)
+        return;
+    m_texts.retranslate();
+    ShowTabFrame();
+    if (m_tillOffer)
+        m_tillLabel->setText(WindowTexts::fromTill(m_tillOffer->tillReceipt));
+    if (!m_statusBarText->text().isEmpty())
+        m_statusBarText->setText(SessionText::statusBar(PadNumber(m_session->sessionNumber, 6)));
 }
 
 void Form1::showEvent(QShowEvent *event)
@@ -594,7 +642,7 @@ void Form1::tellStartupFindings()
     }
     if (m_tellRestartDoubt) {
         m_tellRestartDoubt = false;
-        OpenBox(BoxKind::Message, SessionText::kOutcomeUnknown, SessionText::kOutcomeUnknownStyle);
+        OpenBox(BoxKind::Message, SessionText::outcomeUnknown(), SessionText::kOutcomeUnknownStyle);
     }
     if (!m_tellJournalUnwritable.isEmpty()) {
         OpenBox(BoxKind::Message, m_tellJournalUnwritable, SessionText::kJournalUnwritableStyle);

@@ -14,6 +14,8 @@
 // ShowTabFrame.
 #pragma once
 
+#include "common/Language.h"
+#include "common/LiveTexts.h"
 #include "dialogs/BoxStack.h"
 #include "dialogs/PromptAnswers.h"
 #include "journal/DoubtCheck.h"
@@ -45,6 +47,7 @@ class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QStatusBar;
 class QTabBar;
@@ -66,6 +69,12 @@ struct Form1Environment {
     PlatformPrinter *platformPrinter = nullptr;
     // The till hand-off's port instead of ECRPort (0: any free port).
     std::optional<quint16> tillPort;
+    // Where the cashier's language is remembered; empty: the user's own
+    // file (UserLanguageFile).
+    QString languageFile;
+    // Where the console's translations are looked for; empty: the program's
+    // own folders (Translations::defaultDirs).
+    QStringList translationDirs;
 };
 
 class Form1 : public QMainWindow,
@@ -143,6 +152,11 @@ public:
     Form5 *lastTransactionDialog() const { return m_lastTransactionDialog.data(); }
     CardSwipeDetector &swipeDetector();
 
+    // "&Keel": the cashier's language, switched at once and remembered for
+    // this user. Refused (false) while a session runs.
+    bool switchLanguage(Language language);
+    Language language() const { return m_translations.current(); }
+
     // Window fields of the tabs and the swipe capture. savedAmountText is
     // the amount field as it stood just before the current (or last) burst
     // began; it is emptied with the entry fields.
@@ -174,6 +188,8 @@ private:
     // StackedWindow
     void setStackEnabled(bool enabled) override;
 
+    // Every caption again in the language just installed.
+    void retranslate();
     void buildWidgets();
     void buildMenu();
     void setTabOrderChain();
@@ -240,6 +256,14 @@ private:
     QAction *SettingsM = nullptr;
     QAction *LastTransaction = nullptr;
     QAction *Quit = nullptr;
+    QMenu *m_languageMenu = nullptr;
+    QAction *m_estonian = nullptr;
+    QAction *m_russian = nullptr;
+
+    // Installed before any widget exists; removed with the window.
+    Translations m_translations;
+    QString m_languageFile;
+    LiveTexts m_texts;
 
     // The application lost the focus to another program: the next
     // activation of this window is the cashier coming back, and the focus

@@ -12,6 +12,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFrame>
@@ -51,18 +52,11 @@ constexpr int kButtonHeight = 28;
 constexpr int kStatusLineHeight = 22;
 
 
-QLabel *label(const QString &text, QWidget *parent, int x, int y)
+QLabel *label(QWidget *parent, int x, int y)
 {
-    auto *l = new QLabel(text, parent);
+    auto *l = new QLabel(parent);
     l->setGeometry(x, y + 3, 100, 20);
     return l;
-}
-
-// The field is announced by its label, not by its frame's caption.
-void nameByLabel(QLabel *label, QLineEdit *field)
-{
-    label->setBuddy(field);
-    field->setAccessibleName(label->text());
 }
 
 SelectingLineEdit *field(const char *name, QWidget *parent, int x, int y, int width)
@@ -73,9 +67,22 @@ SelectingLineEdit *field(const char *name, QWidget *parent, int x, int y, int wi
     return f;
 }
 
-QGroupBox *frame(const char *name, const QString &caption, QWidget *parent)
+// What the five Estonian captions need in the strip's font and style.
+int sourceCaptionsWidth(const QTabBar &strip)
 {
-    auto *g = new QGroupBox(caption, parent);
+    QTabBar probe;
+    probe.setFont(strip.font());
+    probe.setExpanding(false);
+    probe.setUsesScrollButtons(false);
+    probe.setDrawBase(false);
+    for (int tab = 1; tab <= 5; ++tab)
+        probe.addTab(WindowTexts::sourceTabCaption(tab));
+    return probe.sizeHint().width();
+}
+
+QGroupBox *frame(const char *name, QWidget *parent)
+{
+    auto *g = new QGroupBox(parent);
     g->setObjectName(QString::fromLatin1(name));
     g->setGeometry(kFrameInset, kFrameInset, parent->width() - 2 * kFrameInset,
                    kTabPanelHeight - 2 * kFrameInset);
@@ -94,11 +101,19 @@ void Form1::buildWidgets()
     TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
     for (int tab = 1; tab <= 5; ++tab)
         TabStrip1->addTab(WindowTexts::tabCaption(tab));
+    m_texts.add([this] {
+        for (int tab = 1; tab <= 5; ++tab)
+            TabStrip1->setTabText(tab - 1, WindowTexts::tabCaption(tab));
+    });
     TabStrip1->setExpanding(false);
     TabStrip1->setUsesScrollButtons(false);
     TabStrip1->setDrawBase(false);
-    // The tab area is as wide as the five captions need in the font at hand.
-    const int tabAreaWidth = qMax(kMinTabAreaWidth, TabStrip1->sizeHint().width() + 2);
+    // The tab area is as wide as the five captions need in the font at hand,
+    // in the language shown or in Estonian, whichever is wider: the window
+    // keeps its size when the cashier switches languages, and the Russian
+    // captions are the shorter ones.
+    const int captionsWidth = qMax(TabStrip1->sizeHint().width(), sourceCaptionsWidth(*TabStrip1));
+    const int tabAreaWidth = qMax(kMinTabAreaWidth, captionsWidth + 2);
     const int clientWidth = kMargin + tabAreaWidth + kButtonColumn;
     TabStrip1->setGeometry(kMargin, kMargin, tabAreaWidth, kTabStripHeight);
     connect(TabStrip1, &QTabBar::currentChanged, this, &Form1::onTabChanged);
@@ -116,38 +131,52 @@ void Form1::buildWidgets()
     constexpr int row1 = 30;
     constexpr int row2 = 66;
 
-    Frame1 = frame("Frame1", WindowTexts::frame1CardPayment(), m_tabArea);
-    QLabel *amount1 = label(WindowTexts::amountLabel(), Frame1, labelX, row1);
+    // Each field is announced by its label, not by its frame's caption.
+    const auto labelled = [this](QLabel *label, QLineEdit *field, QString (*text)()) {
+        label->setBuddy(field);
+        m_texts.add([label, field, text] {
+            label->setText(text());
+            field->setAccessibleName(label->text());
+        });
+    };
+
+    Frame1 = frame("Frame1", m_tabArea);
+    QLabel *amount1 = label(Frame1, labelX, row1);
     Text2 = field("Text2", Frame1, fieldX, row1, fieldW);
-    nameByLabel(amount1, Text2);
-    QLabel *card = label(WindowTexts::cardLabel(), Frame1, labelX, row2);
+    labelled(amount1, Text2, WindowTexts::amountLabel);
+    QLabel *card = label(Frame1, labelX, row2);
     Text1 = field("Text1", Frame1, fieldX, row2, fieldW);
-    nameByLabel(card, Text1);
+    labelled(card, Text1, WindowTexts::cardLabel);
     Text1->setEchoMode(QLineEdit::Password);
     // One "*" per character, whatever the style's own password character.
     Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
 
-    Frame2 = frame("Frame2", WindowTexts::frame2Caption(), m_tabArea);
-    QLabel *receipt2 = label(WindowTexts::receiptLabel(), Frame2, labelX, row1);
+    Frame2 = frame("Frame2", m_tabArea);
+    QLabel *receipt2 = label(Frame2, labelX, row1);
     Text3 = field("Text3", Frame2, fieldX, row1, fieldW);
-    nameByLabel(receipt2, Text3);
+    labelled(receipt2, Text3, WindowTexts::receiptLabel);
 
-    Frame3 = frame("Frame3", WindowTexts::frame3Caption(), m_tabArea);
-    QLabel *receipt3 = label(WindowTexts::receiptLabel(), Frame3, labelX, row1);
+    Frame3 = frame("Frame3", m_tabArea);
+    QLabel *receipt3 = label(Frame3, labelX, row1);
     Text8 = field("Text8", Frame3, fieldX, row1, fieldW);
-    nameByLabel(receipt3, Text8);
-    QLabel *amount3 = label(WindowTexts::amountLabel(), Frame3, labelX, row2);
+    labelled(receipt3, Text8, WindowTexts::receiptLabel);
+    QLabel *amount3 = label(Frame3, labelX, row2);
     Text9 = field("Text9", Frame3, fieldX, row2, fieldW);
-    nameByLabel(amount3, Text9);
+    labelled(amount3, Text9, WindowTexts::amountLabel);
 
-    Frame5 = frame("Frame5", WindowTexts::frame5Caption(), m_tabArea);
-    QLabel *receipt5 = label(WindowTexts::receiptLabel(), Frame5, labelX, row1);
+    Frame5 = frame("Frame5", m_tabArea);
+    QLabel *receipt5 = label(Frame5, labelX, row1);
     Text4 = field("Text4", Frame5, fieldX, row1, fieldW);
     Text4->setMaxLength(6);
-    nameByLabel(receipt5, Text4);
-    QLabel *amount5 = label(WindowTexts::amountLabel(), Frame5, labelX, row2);
+    labelled(receipt5, Text4, WindowTexts::receiptLabel);
+    QLabel *amount5 = label(Frame5, labelX, row2);
     Text7 = field("Text7", Frame5, fieldX, row2, fieldW);
-    nameByLabel(amount5, Text7);
+    labelled(amount5, Text7, WindowTexts::amountLabel);
+    m_texts.add([this] {
+        Frame2->setTitle(WindowTexts::frame2Caption());
+        Frame3->setTitle(WindowTexts::frame3Caption());
+        Frame5->setTitle(WindowTexts::frame5Caption());
+    });
 
     // Above the field a till's request filled: "Kassast: tšekk 4711".
     m_tillLabel = new QLabel(Frame1);
@@ -165,7 +194,7 @@ void Form1::buildWidgets()
         f->setBurstOpen([this] { return m_guard->isBurstOpen(); });
     }
 
-    Label5 = new QLabel(WindowTexts::reportModeNotice(), central);
+    Label5 = new QLabel(central);
     Label5->setObjectName(QStringLiteral("Label5"));
     QFont noticeFont = Label5->font();
     noticeFont.setBold(true);
@@ -176,16 +205,16 @@ void Form1::buildWidgets()
     Image1 = new QLabel(central);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(TerminalPicture(devicePixelRatioF()));
-    Image1->setAccessibleName(WindowTexts::pictureName());
+
     const int buttonX = clientWidth - kMargin - kButtonWidth - 4;
     Image1->setGeometry(buttonX + (kButtonWidth - 46) / 2, kMargin, 46, 52);
 
-    Command1 = new QPushButton(WindowTexts::okCaption(), central);
+    Command1 = new QPushButton(central);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(buttonX, 84, kButtonWidth, kButtonHeight);
     connect(Command1, &QPushButton::clicked, this, &Form1::ValidateAndStart);
 
-    Command2 = new QPushButton(WindowTexts::cancelCaption(), central);
+    Command2 = new QPushButton(central);
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setGeometry(buttonX, 84 + kButtonHeight + 8, kButtonWidth, kButtonHeight);
     connect(Command2, &QPushButton::clicked, this, &Form1::onCancel);
@@ -196,7 +225,6 @@ void Form1::buildWidgets()
     Text10->setReadOnly(true);
     Text10->setFocusPolicy(Qt::ClickFocus);
     Text10->setFrame(false);
-    Text10->setAccessibleName(WindowTexts::statusLineName());
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(9);
     Text10->setFont(fixed);
@@ -220,6 +248,14 @@ void Form1::buildWidgets()
     StatusBar1->addWidget(m_statusBarText, 1);
     setStatusBar(StatusBar1);
 
+    m_texts.add([this] {
+        Label5->setText(WindowTexts::reportModeNotice());
+        Image1->setAccessibleName(WindowTexts::pictureName());
+        Command1->setText(WindowTexts::okCaption());
+        Command2->setText(WindowTexts::cancelCaption());
+        Text10->setAccessibleName(WindowTexts::statusLineName());
+    });
+
     central->setFixedSize(clientWidth, statusY + kStatusLineHeight + 4);
     // The whole window (menu, client area, status bar) keeps its size.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -231,23 +267,48 @@ void Form1::buildWidgets()
 
 void Form1::buildMenu()
 {
-    QMenu *menu = menuBar()->addMenu(WindowTexts::menuCaption());
+    QMenu *menu = menuBar()->addMenu(QString());
     menu->setObjectName(QStringLiteral("Menu"));
-    Report = menu->addAction(WindowTexts::reportItem(), this, &Form1::showReportDialog);
+    Report = menu->addAction(QString(), this, &Form1::showReportDialog);
     Report->setObjectName(QStringLiteral("Report"));
     Report->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    PosCommand = menu->addAction(WindowTexts::posCommandItem(), this, &Form1::showPosCommandDialog);
+    PosCommand = menu->addAction(QString(), this, &Form1::showPosCommandDialog);
     PosCommand->setObjectName(QStringLiteral("PosCommand"));
     PosCommand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    LastTransaction = menu->addAction(JournalTexts::menuItem(), this, &Form1::showLastTransactionDialog);
+    LastTransaction = menu->addAction(QString(), this, &Form1::showLastTransactionDialog);
     LastTransaction->setObjectName(QStringLiteral("LastTransaction"));
     LastTransaction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    SettingsM = menu->addAction(WindowTexts::settingsItem(), this, &Form1::showSettingsDialog);
+    SettingsM = menu->addAction(QString(), this, &Form1::showSettingsDialog);
     SettingsM->setObjectName(QStringLiteral("SettingsM"));
     SettingsM->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    Quit = menu->addAction(WindowTexts::quitItem(), this, &QWidget::close);
+    Quit = menu->addAction(QString(), this, &QWidget::close);
     Quit->setObjectName(QStringLiteral("Quit"));
     Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    // Each language by its own name; the one shown is checked.
+    m_languageMenu = menuBar()->addMenu(QString());
+    m_languageMenu->setObjectName(QStringLiteral("LanguageMenu"));
+    auto *languages = new QActionGroup(m_languageMenu);
+    const auto language = [&](const QString &name, const char *objectName, Language value) {
+        QAction *a = m_languageMenu->addAction(name, this, [this, value] { switchLanguage(value); });
+        a->setObjectName(QLatin1StringView(objectName));
+        a->setCheckable(true);
+        a->setChecked(m_translations.current() == value);
+        languages->addAction(a);
+        return a;
+    };
+    m_estonian = language(WindowTexts::estonianItem(), "Estonian", Language::Estonian);
+    m_russian = language(WindowTexts::russianItem(), "Russian", Language::Russian);
+
+    m_texts.add([this, menu] {
+        menu->setTitle(WindowTexts::menuCaption());
+        Report->setText(WindowTexts::reportItem());
+        PosCommand->setText(WindowTexts::posCommandItem());
+        LastTransaction->setText(JournalTexts::menuItem());
+        SettingsM->setText(WindowTexts::settingsItem());
+        Quit->setText(WindowTexts::quitItem());
+        m_languageMenu->setTitle(WindowTexts::languageMenuCaption());
+    });
 }
 
 void Form1::setTabOrderChain()
@@ -291,11 +352,11 @@ void Form1::ShowTabFrame()
         return;
     }
     const int tab = selectedTab();
+    // Frame 1 is the card payment's and the booking's: its caption says which.
+    Frame1->setTitle(tab == 4 ? WindowTexts::frame1Booking() : WindowTexts::frame1CardPayment());
     if (tab == 1) {
-        Frame1->setTitle(WindowTexts::frame1CardPayment());
         Frame1->show();
     } else if (tab == 4) {
-        Frame1->setTitle(WindowTexts::frame1Booking());
         Frame1->show();
     } else {
         Frame1->hide();
@@ -327,6 +388,7 @@ void Form1::showRunningLayout()
     for (int frame : {1, 2, 3, 5})
         SetFrameEnabled(frame, false);
     SettingsM->setEnabled(false);
+    m_languageMenu->setEnabled(false);
 }
 
 void Form1::showIdleLayout()
@@ -340,6 +402,7 @@ void Form1::showIdleLayout()
     QCoreApplication::processEvents();
     SettingsM->setEnabled(!m_tillOffer);
     Report->setEnabled(true);
+    m_languageMenu->setEnabled(true);
     // A check whose session ended without the server's answer fails there;
     // after any other session "Viimane tehing" shows the journal anew.
     m_doubtCheck->onSessionEnded();

@@ -454,7 +454,7 @@ TEST_P(FaultMatrix, CashierSeesTheOutcome)
     // answer came, and then the cashier is told so on top of the failure.
     const QList<JournalTransaction> journaled = journalTransactions();
     const QStringList boxes = messageTexts();
-    const bool doubtBox = !boxes.isEmpty() && boxes.last() == SessionText::kOutcomeUnknown;
+    const bool doubtBox = !boxes.isEmpty() && boxes.last() == SessionText::outcomeUnknown();
     const QString outcome = journaled.size() == 1 && journaled[0].outcome ? journaled[0].outcome->event : QString();
     bool journalRight = false;
     if (serverCodes.contains(kApprovalCode)) {

@@ -21,7 +21,7 @@
 namespace {
 
 const QString kSocketClosed = u"Ühendus maksesüsteemiga katkes. (Socket closed)"_qs;
-const QString kUnknown = SessionText::kOutcomeUnknown;
+const QString kUnknown = SessionText::outcomeUnknown();
 constexpr char kCardNumber[] = "4111111111111111";
 
 // A payment of 12.50 that the server approves (STAN 123) and closes as usual:

@@ -132,7 +132,7 @@ TEST_F(OutcomeWindow, DeclineBehindTheApprovalMakesTheTransactionADoubt)
     open();
     swipePayment();
     ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs));
-    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(SessionText::kOutcomeUnknown); }));
+    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(SessionText::outcomeUnknown()); }));
     EXPECT_FALSE(messageTexts().contains(kCancelledText));
     EXPECT_EQ(clientCodes.count("0023"), 1) << "one close for one session";
     ASSERT_TRUE(journalTransactions().last().outcome);
@@ -155,7 +155,7 @@ TEST_F(OutcomeWindow, ApprovalBehindTheDeclineIsADoubtAndNeverPrinted)
     open();
     swipePayment();
     ASSERT_TRUE(waitIdle(kLongBeforeTheTimeoutMs));
-    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(SessionText::kOutcomeUnknown); }))
+    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(SessionText::outcomeUnknown()); }))
         << messageTexts().join(u" | ").toStdString();
     EXPECT_EQ(printer.documents, 0) << "an approval behind a decline was printed";
     EXPECT_TRUE(logBytes().contains("ApproveMessage: STAN=321"));

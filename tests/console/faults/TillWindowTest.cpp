@@ -242,7 +242,7 @@ TEST_F(TillWindow, LostAnswerIsTimedOutWithOutcomeUnknownUntilSettled_AndANewCha
     ASSERT_TRUE(r);
     EXPECT_EQ(r->overallResult, u"TimedOut"_qs) << "a till reads Failure as declined and charges again";
     EXPECT_TRUE(r->outcomeUnknown);
-    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(SessionText::kOutcomeUnknown); }));
+    ASSERT_TRUE(waitFor([&] { return messageTexts().contains(SessionText::outcomeUnknown()); }));
     form->CloseAllBoxes();
 
     // A new charge from the till while that one is in doubt: the cashier is

@@ -277,7 +277,7 @@ TEST_F(PaymentSessionTest, SilentServerTimesOutAndTheWindowIsIdle)
     ASSERT_TRUE(startPayment());
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)"),
-                                           SessionText::kOutcomeUnknown}));
+                                           SessionText::outcomeUnknown()}));
     EXPECT_EQ(host.calls.last(), QStringLiteral("OpenBox"));
     EXPECT_TRUE(host.calls.contains(QStringLiteral("showIdleLayout")));
     EXPECT_TRUE(waitUntil([&] { return server.peerDisconnected(); }));
@@ -299,7 +299,7 @@ TEST_F(PaymentSessionTest, KeepAlivesKeepTheSessionPastTheAnswerTimeout)
     // Silence then ends it.
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)"),
-                                           SessionText::kOutcomeUnknown}));
+                                           SessionText::outcomeUnknown()}));
 }
 
 TEST_F(PaymentSessionTest, ServerCloseDuringPaymentShowsSocketClosed)
@@ -308,7 +308,7 @@ TEST_F(PaymentSessionTest, ServerCloseDuringPaymentShowsSocketClosed)
     server.closePeer();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           SessionText::kOutcomeUnknown}));
+                                           SessionText::outcomeUnknown()}));
 }
 
 TEST_F(PaymentSessionTest, ServerCloseWhileClosingShowsNothing)

@@ -93,7 +93,7 @@ TEST_F(SessionMendsTest, TimeoutExpiringWhileTheSessionEndsReportsNothing)
     ASSERT_TRUE(waitIdle());
     runEventsFor(200);
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           SessionText::kOutcomeUnknown}));
+                                           SessionText::outcomeUnknown()}));
 }
 
 // A frame that announces a huge length made the console buffer everything the
@@ -111,7 +111,7 @@ TEST_F(SessionMendsTest, ServerPassingTheReceiveBoundEndsTheSession)
     ASSERT_TRUE(waitIdle());
     EXPECT_TRUE(session->ReceiveBuffer.isEmpty());
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           SessionText::kOutcomeUnknown}));
+                                           SessionText::outcomeUnknown()}));
 }
 
 TEST_F(SessionMendsTest, FramesWithinTheReceiveBoundAreHandled)

@@ -229,7 +229,7 @@ TEST_P(SimFaultScenarioTest, CashierIsToldTheOutcome)
         // A request written to a connection the server then reset may have
         // reached it: the console says the outcome is unknown.
         const QStringList shown = host.errorTexts();
-        const bool toldUnknown = shown.size() == 2 && shown.last() == SessionText::kOutcomeUnknown;
+        const bool toldUnknown = shown.size() == 2 && shown.last() == SessionText::outcomeUnknown();
         ASSERT_TRUE(shown.size() == 1 || toldUnknown) << shown.join(u'|').toStdString() << sim.output().toStdString();
         EXPECT_TRUE(row.errors.contains(host.errorTexts().first())) << host.errorTexts().first().toStdString() << sim.output().toStdString();
     }
@@ -260,7 +260,7 @@ TEST_F(SimScenarioTest, SilentServerTimesOut)
     beginPayment();
     ASSERT_TRUE(waitIdle(15000));
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Timeout)"),
-                                           SessionText::kOutcomeUnknown}));
+                                           SessionText::outcomeUnknown()}));
 }
 
 TEST_F(SimScenarioTest, CloseInMidPaymentShowsSocketClosed)
@@ -269,7 +269,7 @@ TEST_F(SimScenarioTest, CloseInMidPaymentShowsSocketClosed)
     beginPayment();
     ASSERT_TRUE(waitIdle(15000));
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           SessionText::kOutcomeUnknown}));
+                                           SessionText::outcomeUnknown()}));
 }
 
 TEST_F(SimScenarioTest, SpecialCommandShowsTakenAfterTheServersClose)
@@ -312,7 +312,7 @@ TEST_F(SimScenarioTest, ApprovalTheServerNeverSentIsListedInItsNextReport)
     beginPayment();
     ASSERT_TRUE(waitIdle(15000)) << sim.output().toStdString();
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           SessionText::kOutcomeUnknown}))
+                                           SessionText::outcomeUnknown()}))
         << sim.output().toStdString();
     EXPECT_TRUE(host.receipts.isEmpty());
     EXPECT_FALSE(logBytes().contains("ApproveMessage"));
@@ -395,7 +395,7 @@ TEST_F(SimScenarioTest, EndlessFrameEndsTheSessionAtTheReceiveBound)
     beginPayment();
     ASSERT_TRUE(waitIdle(15000));
     EXPECT_EQ(host.errorTexts(), (QStringList{QStringLiteral("Ühendus maksesüsteemiga katkes. (Socket closed)"),
-                                           SessionText::kOutcomeUnknown}));
+                                           SessionText::outcomeUnknown()}));
     EXPECT_TRUE(session->ReceiveBuffer.isEmpty());
 }
 

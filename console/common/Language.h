@@ -1,0 +1,73 @@
+// The cashier's language: Estonian (the source language of every text the
+// console shows) or Russian. Only what the cashier reads changes with it;
+// the wire, log.txt, the error log, the journal, the receipt and the report
+// PDF are written the same in both.
+//
+// The choice is the user's own: kept in the user's configuration folder
+// ($XDG_CONFIG_HOME/tellar/language.conf, else ~/.config/tellar/...), never
+// in the till's store, which every console of the till shares. Without a
+// remembered choice the locale decides: ru_* gives Russian, anything else
+// Estonian.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <QTranslator>
+
+#include <optional>
+
+enum class Language { Estonian, Russian };
+
+// "et" and "ru": the file's value and the .qm suffix.
+QString LanguageCode(Language language);
+std::optional<Language> LanguageOfCode(const QString &code);
+Language LanguageOfLocale(const QLocale &locale);
+
+// $XDG_CONFIG_HOME/tellar/language.conf when that variable holds an absolute
+// path, else $HOME/.config/tellar/language.conf.
+QString UserLanguageFile();
+
+// The remembered choice; nothing when the file is missing or holds no
+// language this console speaks.
+std::optional<Language> StoredLanguage(const QString &file);
+// Writes the choice (one line, "language=ru"), creating the folder.
+bool StoreLanguage(const QString &file, Language language, QString *errorText = nullptr);
+
+// The translators of one language, installed in the application. Installing
+// sends every widget a LanguageChange event, so open windows retranslate
+// themselves. Destroying the object removes its translators.
+class Translations {
+public:
+    // dirs: where tellar_ru.qm and qtbase_et.qm are looked for, in order.
+    // Qt's own Russian (qtbase_ru.qm) is looked for in Qt's translations
+    // folder first.
+    explicit Translations(QStringList dirs);
+    ~Translations();
+    Translations(const Translations &) = delete;
+    Translations &operator=(const Translations &) = delete;
+
+    // Installs the language's translators. False when a file the language
+    // needs was not found: the texts it lacks stay in Estonian (or Qt's
+    // English), and missing() names the files.
+    bool apply(Language language);
+    Language current() const { return m_current; }
+    QStringList missing() const { return m_missing; }
+
+    // The program's own search list: <program>/translations (a build tree or
+    // an unpacked folder), then <program>/../share/tellar/translations (the
+    // package's /usr/share/tellar/translations).
+    static QStringList defaultDirs();
+
+private:
+    bool load(QTranslator &translator, const QString &fileName, const QStringList &dirs);
+    void removeAll();
+
+    QStringList m_dirs;
+    QTranslator m_console;
+    QTranslator m_qt;
+    bool m_consoleInstalled = false;
+    bool m_qtInstalled = false;
+    Language m_current = Language::Estonian;
+    QStringList m_missing;
+};
