@@ -42,9 +42,11 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-# The locale tests compare output under a comma-decimal locale.
+# The locale tests compare output under a comma-decimal locale; the
+# language test runs the console under a Russian one.
 need_locale=0
 locale -a 2>/dev/null | grep -qix 'de_DE.utf8' || need_locale=1
+locale -a 2>/dev/null | grep -qix 'ru_RU.utf8' || need_locale=1
 [ ${#missing[@]} -eq 0 ] && [ $need_locale -eq 0 ] && exit 0
 
 sudo=()
@@ -59,4 +61,5 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 if [ $need_locale -eq 1 ]; then
   "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "deps.sh: could not generate de_DE.UTF-8; the locale tests build their own"
+  "${sudo[@]}" localedef -i ru_RU -f UTF-8 ru_RU.UTF-8 || echo "deps.sh: could not generate ru_RU.UTF-8"
 fi

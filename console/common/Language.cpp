@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -122,6 +123,14 @@ bool Translations::apply(Language language)
         // (the line edits' menu) come from the console's own file.
         if (load(m_qt, QStringLiteral("qtbase_et.qm"), m_dirs))
             m_qtInstalled = QCoreApplication::installTranslator(&m_qt);
+    }
+    // Qt tells the application of an installed or removed translator only
+    // while its event loop runs; a language applied before (at start-up, or
+    // under a test) must reach the windows as well. QApplication posts the
+    // event to each window once, however often it is told.
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        QEvent changed(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(app, &changed);
     }
     return m_missing.isEmpty();
 }

@@ -47,8 +47,8 @@ public:
     Translations(const Translations &) = delete;
     Translations &operator=(const Translations &) = delete;
 
-    // Installs the language's translators. False when a file the language
-    // needs was not found: the texts it lacks stay in Estonian (or Qt's
+    // Installs the language's translators; each window gets a LanguageChange
+    // event (posted). False when a file the language needs was not found: the texts it lacks stay in Estonian (or Qt's
     // English), and missing() names the files.
     bool apply(Language language);
     Language current() const { return m_current; }

@@ -594,6 +594,8 @@ bool Form1::switchLanguage(Language language)
         if (!m_translations.apply(language))
             m_session->LogEvent(QStringLiteral("Translations not found: ") + m_translations.missing().join(u' '));
     }
+    // The windows are retranslated now, not at the next turn of the loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
     QString why;
     if (!StoreLanguage(m_languageFile, language, &why))
         m_session->LogEvent(QStringLiteral("Language not remembered: ") + why);

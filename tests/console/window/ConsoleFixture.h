@@ -96,6 +96,11 @@ protected:
         env.spooler = &spooler;
         env.platformPrinter = &printer;
         env.tillPort = tillPort;
+        // The cashier's language is remembered in this test's own folder.
+        env.languageFile = m_dir->filePath(QStringLiteral("language.conf"));
+#ifdef TELLAR_TRANSLATIONS_DIR
+        env.translationDirs = {QStringLiteral(TELLAR_TRANSLATIONS_DIR)};
+#endif
         form = std::make_unique<Form1>(env);
         form->show();
         form->activateWindow();
