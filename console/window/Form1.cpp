@@ -614,6 +614,11 @@ void Form1::retranslate()
     ShowTabFrame();
     if (m_tillOffer)
         m_tillLabel->setText(WindowTexts::fromTill(m_tillOffer->tillReceipt));
+    if (m_ownStatus) {
+        const std::function<QString()> own = m_ownStatus;
+        setStatusLine(own());
+        m_ownStatus = own;
+    }
     if (!m_statusBarText->text().isEmpty())
         m_statusBarText->setText(SessionText::statusBar(PadNumber(m_session->sessionNumber, 6)));
 }

@@ -308,6 +308,9 @@ private:
     // The till's request before the cashier or running.
     std::optional<TillOffer> m_tillOffer;
     QLabel *m_tillLabel = nullptr;
+    // The status line's text when it is the console's own (an approval, a
+    // special command taken), in the language shown; else empty.
+    std::function<QString()> m_ownStatus;
 
     // The report the running (or last) report session asked for.
     ReportRequest m_reportRequest;

@@ -8,6 +8,7 @@
 #include "widgets/SelectingLineEdit.h"
 #include "window/TerminalPicture.h"
 #include "widgets/SwipeGuard.h"
+#include "session/SessionTexts.h"
 #include "window/WindowTexts.h"
 
 #include <QAccessible>
@@ -415,6 +416,7 @@ void Form1::showIdleLayout()
 
 void Form1::setStatusLine(const QString &text)
 {
+    m_ownStatus = nullptr;
     Text10->setText(text);
     Text10->setCursorPosition(0);
     // The status line never has the focus: a screen reader learns of the
@@ -428,6 +430,15 @@ void Form1::showFinalStatus(const QString &text)
 {
     Text10->setEnabled(true);
     setStatusLine(text);
+    // The console's own words at the end of a session follow a later switch
+    // of language; a server's text stays as it was sent.
+    const SessionOutcome &outcome = m_session->lastOutcome();
+    if (outcome.kind == SessionOutcome::Approved && text == SessionText::approved(outcome.stan)) {
+        const qint32 stan = outcome.stan;
+        m_ownStatus = [stan] { return SessionText::approved(stan); };
+    } else if (text == SessionText::posCommandTaken()) {
+        m_ownStatus = &SessionText::posCommandTaken;
+    }
 }
 
 void Form1::setStatusBarText(const QString &text)

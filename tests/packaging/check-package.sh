@@ -33,8 +33,8 @@ dpkg-deb -f "$deb" Package Version Architecture Depends Recommends | tee "$work/
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version"
 depends=$(dpkg-deb -f "$deb" Depends)
 # From dpkg-shlibdeps: the C++ runtime, Qt, libcups, zlib, X11; adduser for
-# the postinst.
-for needed in libc6 libstdc++6 libqt6core6 libqt6widgets6 libcups2 zlib1g libx11-6 adduser; do
+# the postinst; Qt's own Russian for a Russian console.
+for needed in libc6 libstdc++6 libqt6core6 libqt6widgets6 libcups2 zlib1g libx11-6 adduser qt6-translations-l10n; do
   [[ ", $depends," == *", $needed "* || ", $depends," == *", $needed,"* ]] || fail "Depends lacks $needed: $depends"
 done
 
@@ -51,6 +51,8 @@ lib=usr/lib/$multiarch
   for s in "$source_dir"/sim/scenarios/*.json; do
     echo "usr/share/tellar/scenarios/$(basename "$s")"
   done
+  echo "usr/share/tellar/translations/qtbase_et.qm"
+  echo "usr/share/tellar/translations/tellar_ru.qm"
   echo "usr/share/applications/ee.kerlan.tellar.desktop"
   echo "usr/share/icons/hicolor/scalable/apps/ee.kerlan.tellar.svg"
   echo "usr/share/metainfo/ee.kerlan.tellar.metainfo.xml"
@@ -132,5 +134,10 @@ rc=0
 [ "$rc" -eq 4 ] || fail "tellar-pay without a console exited $rc"
 grep -q '"result":"NoConnection"' "$work/pay" || fail "tellar-pay did not say NoConnection"
 zcat "$root/usr/share/man/man1/tellar-pay.1.gz" | grep -q '^.TH TELLAR-PAY' || fail "tellar-pay man page"
+# The cashier's languages, where the installed program looks for them.
+/usr/lib/qt6/bin/lconvert -i "$root/usr/share/tellar/translations/tellar_ru.qm" -of ts -o - \
+  | grep -q '<translation>Оплата картой</translation>' || fail "tellar_ru.qm has no Russian tab caption"
+/usr/lib/qt6/bin/lconvert -i "$root/usr/share/tellar/translations/qtbase_et.qm" -of ts -o - \
+  | grep -q '<translation>&amp;Kopeeri</translation>' || fail "qtbase_et.qm has no Estonian Copy"
 
 echo "package: all checks passed"

@@ -143,6 +143,9 @@ TEST_F(LanguageWindow, RussianLocaleShowsRussianButRecordsAndSendsWhatEstonianDo
 
     const Records inRussian = payOnceAndRecord();
     EXPECT_EQ(statusLine(), u"Операция выполнена. Номер чека: 123"_qs);
+    // The console's own words in the status line follow a switch.
+    languageAction("Estonian")->trigger();
+    EXPECT_EQ(statusLine(), u"Toiming on teostatud. Kviitungi number: 123"_qs);
 
     // The same payment again on an Estonian console of the same till.
     forgetThePayment(sessionCounter);

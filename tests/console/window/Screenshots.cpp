@@ -12,6 +12,7 @@
 #include "printing/MemorySpooler.h"
 #include "printing/PlatformPrinter.h"
 #include "session/SessionHost.h"
+#include "session/SessionTexts.h"
 #include "window/Form1.h"
 
 #include <QApplication>
@@ -78,6 +79,9 @@ int main(int argc, char *argv[])
     Form1::Environment env;
     env.spooler = &spooler;
     env.platformPrinter = &printer;
+    // Estonian pictures whatever the machine's locale or the user's choice.
+    env.languageFile = scratch.filePath(QStringLiteral("language.conf"));
+    StoreLanguage(env.languageFile, Language::Estonian);
 
     // A payment server that accepts and stays silent, so a started session
     // shows the running layout.
@@ -104,6 +108,11 @@ int main(int argc, char *argv[])
         SessionHost &host = w;
         host.showFinalStatus(QStringLiteral("Toiming on teostatud. Kviitungi number: 104233"));
         shooter.save(&w, "main-idle.png");
+        // The same window for a cashier who reads Russian.
+        w.switchLanguage(Language::Russian);
+        host.showFinalStatus(SessionText::approved(104233));
+        shooter.save(&w, "main-idle-ru.png");
+        w.switchLanguage(Language::Estonian);
 
         w.ValidateAndStart();
         host.setStatusLine(QStringLiteral("Sisestage või libistage kaart"));
