@@ -33,7 +33,7 @@
     </message>
     <message>
         <source>Puudub</source>
-        <translation>Нет</translation>
+        <translation>Без группировки</translation>
     </message>
     <message>
         <source>Terminal</source>
@@ -54,6 +54,11 @@
     <message>
         <source>Staatus</source>
         <translation>Статус</translation>
+    </message>
+    <message>
+        <source>et_EE</source>
+        <comment>the locale of the date pickers&apos; calendar</comment>
+        <translation>ru_RU</translation>
     </message>
 </context>
 <context>
@@ -413,7 +418,7 @@
     </message>
     <message>
         <source> KK seaded </source>
-        <translation> Настройки КК </translation>
+        <translation> Платёжный сервер </translation>
     </message>
     <message>
         <source>Aadress:</source>
@@ -557,6 +562,10 @@
     <message>
         <source>Kassast: tšekk %1</source>
         <translation>Из кассы: чек %1</translation>
+    </message>
+    <message>
+        <source>Keelevalikut ei saa salvestada: järgmisel käivitamisel valitakse keel uuesti arvuti seadete järgi. (%1)</source>
+        <translation>Не удаётся сохранить выбор языка: при следующем запуске язык снова будет выбран по настройкам компьютера. (%1)</translation>
     </message>
 </context>
 </TS>

@@ -8,11 +8,28 @@
 #include <QLibraryInfo>
 #include <QSaveFile>
 
+#include <cstring>
+
 namespace {
 
 constexpr char kKey[] = "language=";
 
+// The contexts of Qt's texts on the controls the console shows.
+constexpr const char *kControlContexts[] = {
+    "QLineEdit", "QWidgetTextControl", "QAbstractSpinBox", "QCalendarWidget", "QScrollBar", "QShortcut",
+};
+
 } // namespace
+
+QString Translations::QtControlsTranslator::translate(const char *context, const char *sourceText,
+                                                      const char *disambiguation, int n) const
+{
+    for (const char *allowed : kControlContexts) {
+        if (context && std::strcmp(context, allowed) == 0)
+            return QTranslator::translate(context, sourceText, disambiguation, n);
+    }
+    return QString();
+}
 
 QString LanguageCode(Language language)
 {

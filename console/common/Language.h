@@ -59,13 +59,23 @@ public:
     // package's /usr/share/tellar/translations).
     static QStringList defaultDirs();
 
+    // Qt's own texts, only those of the controls the cashier works with (the
+    // line edits', date pickers' and lists' menus). Qt's error texts
+    // (sockets, files) stay as Qt writes them: they go into log.txt and the
+    // journal, which read the same in every language.
+    class QtControlsTranslator final : public QTranslator {
+    public:
+        QString translate(const char *context, const char *sourceText, const char *disambiguation,
+                          int n) const override;
+    };
+
 private:
     bool load(QTranslator &translator, const QString &fileName, const QStringList &dirs);
     void removeAll();
 
     QStringList m_dirs;
     QTranslator m_console;
-    QTranslator m_qt;
+    QtControlsTranslator m_qt;
     bool m_consoleInstalled = false;
     bool m_qtInstalled = false;
     Language m_current = Language::Estonian;

@@ -131,18 +131,18 @@ void DoubtCheck::finish(const ServerCheck::Result &result)
     switch (result.kind) {
     case ServerCheck::Result::Settled:
         if (m_session.resolveDoubt(checked, QStringLiteral("approved"), result.candidates.first().stan)) {
-            outcome.text = JournalTexts::checkApproved(result.candidates.first().stan);
+            outcome.text = [stan = result.candidates.first().stan] { return JournalTexts::checkApproved(stan); };
             break;
         }
         // Settled meanwhile by someone else: what the server holds is shown.
         outcome.kind = ServerCheck::Result::Listed;
         [[fallthrough]];
     case ServerCheck::Result::Listed:
-        outcome.text = JournalTexts::checkSeveral();
+        outcome.text = &JournalTexts::checkSeveral;
         outcome.candidates = result.candidates;
         break;
     case ServerCheck::Result::NoneFound:
-        outcome.text = JournalTexts::checkNotFound(m_clock.now().time());
+        outcome.text = [checkedAt = m_clock.now().time()] { return JournalTexts::checkNotFound(checkedAt); };
         break;
     }
     m_candidates = outcome.candidates;

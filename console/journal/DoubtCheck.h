@@ -20,6 +20,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -29,7 +30,7 @@ class VaroManager;
 
 struct CheckOutcome {
     ServerCheck::Result::Kind kind = ServerCheck::Result::NoneFound;
-    QString text;                                // the result in words
+    std::function<QString()> text;               // the result in words, in the language shown
     QList<ServerCheck::Candidate> candidates;   // listed for the cashier
 };
 

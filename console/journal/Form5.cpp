@@ -141,9 +141,9 @@ void Form5::refresh()
     for (int i = 0; i < 6; ++i)
         m_values[i]->setText(values[i]);
     if (!sameAsBefore)
-        m_result->clear();
+        showResult(nullptr);
     if (!m_shown)
-        m_result->setText(JournalTexts::noTransactions());
+        showResult(&JournalTexts::noTransactions);
 
     m_recent->clear();
     for (const JournalTransaction &t : recent)
@@ -162,10 +162,18 @@ void Form5::refresh()
     }
 }
 
+void Form5::showResult(std::function<QString()> text)
+{
+    m_resultText = std::move(text);
+    m_result->setText(m_resultText ? m_resultText() : QString());
+}
+
 void Form5::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         m_texts.retranslate();
+        if (m_resultText)
+            m_result->setText(m_resultText());
         // The rows say the outcome in words, and the reprint button names
         // its receipt: both are written afresh.
         if (isVisible())
@@ -193,14 +201,14 @@ void Form5::onCheck()
 void Form5::showCheckRunning()
 {
     clearCandidates();
-    m_result->setText(JournalTexts::checkRunning());
+    showResult(&JournalTexts::checkRunning);
     m_check->setEnabled(false);
 }
 
 void Form5::showCheckOutcome(const CheckOutcome &outcome)
 {
     refresh();
-    m_result->setText(outcome.text);
+    showResult(outcome.text);
     if (outcome.kind == ServerCheck::Result::NoneFound) {
         m_notFound->show();
         m_notFound->setEnabled(m_shown && m_shown->isInDoubt());
@@ -222,7 +230,7 @@ void Form5::showCheckOutcome(const CheckOutcome &outcome)
 void Form5::showCheckFailed()
 {
     refresh();
-    m_result->setText(JournalTexts::checkFailed());
+    showResult(&JournalTexts::checkFailed);
 }
 
 void Form5::showJournalChanged()
@@ -244,7 +252,7 @@ void Form5::onPick()
     const bool settled = check.pick(m_shown->id, candidate);
     refresh();
     if (settled)
-        m_result->setText(JournalTexts::checkApproved(candidate.stan));
+        showResult([stan = candidate.stan] { return JournalTexts::checkApproved(stan); });
 }
 
 void Form5::onNotFound()
@@ -254,5 +262,5 @@ void Form5::onNotFound()
     const bool settled = m_host.doubtCheck().markNotFound(m_shown->id);
     refresh();
     if (settled)
-        m_result->setText(JournalTexts::markedNotFound());
+        showResult(&JournalTexts::markedNotFound);
 }

@@ -59,12 +59,15 @@ private:
     void onPick();
     void onNotFound();
     void clearCandidates();
+    // The result line, kept as words to say again after a switch of language.
+    void showResult(std::function<QString()> text);
 
     LastTransactionHost &m_host;
     LiveTexts m_texts;
     std::optional<JournalTransaction> m_shown;
     QLabel *m_values[6] = {};
     QLabel *m_result = nullptr;
+    std::function<QString()> m_resultText;
     QTreeWidget *m_recent = nullptr;
     QTreeWidget *m_matches = nullptr;
     QPushButton *m_check = nullptr;

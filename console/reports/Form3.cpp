@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QEvent>
 #include <QGridLayout>
@@ -76,6 +77,12 @@ Form3::Form3(ReportRequester &requester, const Clock &clock)
         for (int i = 0; i < items.size(); ++i)
             Combo1->setItemText(i, items[i]);
         Check1->setText(tr("Näita ainult õnnestunud tehinguid"));
+        // The calendar's month and day names in the cashier's language.
+        const QLocale calendar(tr("et_EE", "the locale of the date pickers' calendar"));
+        for (QDateEdit *picker : {DTPicker1, DTPicker2}) {
+            picker->setLocale(calendar);
+            picker->calendarWidget()->setLocale(calendar);
+        }
         Command1->setText(tr("OK"));
         Command2->setText(tr("Loobu"));
     });

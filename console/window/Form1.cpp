@@ -3,6 +3,7 @@
 #include "common/AppPaths.h"
 #include "common/BoxStyle.h"
 #include "common/Clock.h"
+#include "common/ErrorLog.h"
 #include "common/Helpers.h"
 #include "common/TillLock.h"
 #include "common/Timing.h"
@@ -89,6 +90,7 @@ Form1::Form1(const Environment &environment, QWidget *parent)
     m_session = new PaymentSession(*this, *this, AppPaths::programFile(QStringLiteral("log.txt")),
                                    AppPaths::journalPath(), this);
     m_doubtCheck = std::make_unique<DoubtCheck>(*m_session, Clock::system());
+    logMissingTranslations();
     buildWidgets();
     buildMenu();
     setTabOrderChain();
@@ -591,17 +593,30 @@ bool Form1::switchLanguage(Language language)
         return false;
     }
     if (language != m_translations.current() || !m_translations.missing().isEmpty()) {
-        if (!m_translations.apply(language))
-            m_session->LogEvent(QStringLiteral("Translations not found: ") + m_translations.missing().join(u' '));
+        m_translations.apply(language);
+        logMissingTranslations();
     }
     // The windows are retranslated now, not at the next turn of the loop.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-    QString why;
-    if (!StoreLanguage(m_languageFile, language, &why))
-        m_session->LogEvent(QStringLiteral("Language not remembered: ") + why);
     m_estonian->setChecked(language == Language::Estonian);
     m_russian->setChecked(language == Language::Russian);
+    QString why;
+    if (!StoreLanguage(m_languageFile, language, &why)) {
+        // The switch holds for this run; the cashier learns that the next
+        // start will not keep it.
+        LogError(1, QStringLiteral("Keelevalikut ei saa salvestada: ") + why, QStringLiteral("Language"));
+        OpenBox(BoxKind::Message, WindowTexts::languageNotRemembered(why), BoxStyle::WarningOk);
+    }
     return true;
+}
+
+void Form1::logMissingTranslations()
+{
+    // An installation without its translations shows the source texts;
+    // the technician finds why in the error log.
+    if (!m_translations.missing().isEmpty())
+        LogError(1, QStringLiteral("Tõlkefaile ei leitud: ") + m_translations.missing().join(u' '),
+                 QStringLiteral("Translations"));
 }
 
 void Form1::retranslate()

@@ -190,6 +190,7 @@ private:
 
     // Every caption again in the language just installed.
     void retranslate();
+    void logMissingTranslations();
     void buildWidgets();
     void buildMenu();
     void setTabOrderChain();

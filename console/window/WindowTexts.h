@@ -53,6 +53,14 @@ inline QString settingsItem() { return QCoreApplication::translate("WindowTexts"
 inline QString languageMenuCaption() { return QCoreApplication::translate("WindowTexts", "&Keel"); }
 inline QString estonianItem() { return QStringLiteral("Eesti"); }
 inline QString russianItem() { return QStringLiteral("Русский"); }
+// The cashier's choice of language could not be written (kind 0, warning).
+inline QString languageNotRemembered(const QString &reason)
+{
+    return QCoreApplication::translate("WindowTexts",
+                                       "Keelevalikut ei saa salvestada: järgmisel käivitamisel valitakse keel "
+                                       "uuesti arvuti seadete järgi. (%1)")
+        .arg(reason);
+}
 inline QString quitItem() { return QCoreApplication::translate("WindowTexts", "&Lõpeta"); }
 
 // Validation messages (kind 0, style 16).

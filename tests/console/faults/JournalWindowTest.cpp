@@ -405,6 +405,13 @@ TEST_F(JournalWindow, NoRecordLeavesTheDecisionToTheCashier)
         << w->resultLabel()->text().toStdString();
     EXPECT_TRUE(w->resultLabel()->text().endsWith(
         u"). Kui olete kindel, et klient ei maksnud, märkige tehing mittetoimunuks."_qs));
+    // A cashier who switches to Russian reads the same advice in Russian,
+    // beside the button it names.
+    ASSERT_TRUE(form->switchLanguage(Language::Russian));
+    EXPECT_TRUE(w->resultLabel()->text().startsWith(u"В отчёте сервера этой операции нет"_qs))
+        << w->resultLabel()->text().toStdString();
+    EXPECT_EQ(w->notFoundButton()->text(), u"Отметить как несостоявшуюся"_qs);
+    ASSERT_TRUE(form->switchLanguage(Language::Estonian));
     EXPECT_EQ(events().last(), u"unknown"_qs) << "not found is no proof";
     ASSERT_TRUE(w->notFoundButton()->isVisible());
     EXPECT_TRUE(w->checkButton()->isEnabled()) << "the check may be run again";

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTcpServer>
 
 #include <cstring>
 
@@ -259,6 +260,33 @@ TEST_F(LanguageWindow, SwitchIsLiveBetweenPaymentsRefusedDuringOneAndRemembered)
     Form1 &next = open();
     EXPECT_EQ(next.language(), Language::Estonian);
     EXPECT_EQ(tabCaption(1), u"Kaardimakse"_qs);
+}
+
+TEST_F(LanguageWindow, QtsErrorTextsStayAsQtWritesThemInBoxesAndRecords)
+{
+    // Qt's own error texts (a port taken, a server not there) go into
+    // log.txt and the boxes as Qt writes them: Qt's Russian must not reach
+    // them (log.txt's code page has no Cyrillic).
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+    tillPort = taken.serverPort();
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
+    const quint16 serverPort = gone.serverPort();
+    gone.close();
+    put(Config::ReportMode, QStringLiteral("0"));
+    put(Config::KKAddress, QStringLiteral("127.0.0.1"));
+    put(Config::KKPort, QString::number(serverPort));
+    Form1 &window = open();
+    ASSERT_EQ(window.language(), Language::Russian);
+    EXPECT_TRUE(logBytes().contains("Till listener not started: 127.0.0.1:" + QByteArray::number(*tillPort)
+                                    + ": The bound address is already in use"))
+        << logBytes().toStdString();
+
+    swipePayment();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_TRUE(waitFor([&] { return !messageBoxText().isEmpty(); }));
+    EXPECT_EQ(messageBoxText(), u"Нет связи с платёжной системой. (0 - Connection refused)"_qs);
 }
 
 TEST(LanguageChoice, LocaleDecidesWithoutARememberedChoiceAndGarbageIsNoChoice)
