@@ -1,5 +1,7 @@
 #include "common/Language.h"
 
+#include "common/ErrorLog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
@@ -150,4 +152,46 @@ bool Translations::apply(Language language)
         QCoreApplication::sendEvent(app, &changed);
     }
     return m_missing.isEmpty();
+}
+
+CashierLanguage::CashierLanguage(QString file, QStringList dirs)
+    : m_file(std::move(file)), m_translations(std::move(dirs))
+{
+}
+
+QLocale CashierLanguage::userLocale()
+{
+    return QLocale(QLocale::system().uiLanguages().value(0));
+}
+
+void CashierLanguage::start(const QLocale &locale)
+{
+    m_translations.apply(StoredLanguage(m_file).value_or(LanguageOfLocale(locale)));
+    logMissing();
+}
+
+bool CashierLanguage::choose(Language language, QString *why)
+{
+    // The same language again is installed again only when a file was
+    // missing: it may be there now.
+    if (language != current() || !m_translations.missing().isEmpty()) {
+        m_translations.apply(language);
+        logMissing();
+    }
+    QString error;
+    if (StoreLanguage(m_file, language, &error))
+        return true;
+    LogError(1, QStringLiteral("Keelevalikut ei saa salvestada: ") + error, QStringLiteral("Language"));
+    if (why)
+        *why = error;
+    return false;
+}
+
+void CashierLanguage::logMissing() const
+{
+    // An installation without its translations shows the source texts; the
+    // technician finds why here.
+    if (!m_translations.missing().isEmpty())
+        LogError(1, QStringLiteral("Tõlkefaile ei leitud: ") + m_translations.missing().join(u' '),
+                 QStringLiteral("Translations"));
 }

@@ -81,3 +81,29 @@ private:
     Language m_current = Language::Estonian;
     QStringList m_missing;
 };
+
+// The language of one console window: the cashier's remembered choice, else
+// the locale's, installed at start and changed by choose(). Translation
+// files that are missing and a choice that cannot be written are told in
+// the error log (Tellar.err): they are the installation's faults, not the
+// till's records.
+class CashierLanguage {
+public:
+    CashierLanguage(QString file, QStringList dirs);
+
+    // The locale whose language the cashier reads: the first of the user's
+    // interface languages (LANGUAGE, LC_ALL, LC_MESSAGES, LANG).
+    static QLocale userLocale();
+
+    void start(const QLocale &locale = userLocale());
+    // Installs the language and remembers it. False when it could not be
+    // remembered (why says so): it holds for this run only.
+    bool choose(Language language, QString *why = nullptr);
+    Language current() const { return m_translations.current(); }
+
+private:
+    void logMissing() const;
+
+    QString m_file;
+    Translations m_translations;
+};

@@ -102,7 +102,7 @@ void PaymentSession::BeginSession()
     if (sessionNumber > 999999 || sessionNumber < 1)
         sessionNumber = 1;
     PutConfigString(Config::KeyPath, Config::Session, QString::number(sessionNumber));
-    d->host.setStatusBarText(statusBar(PadNumber(sessionNumber, 6)));
+    d->host.setStatusBarText(statusBarWords(PadNumber(sessionNumber, 6)));
 
     d->closingLocally = false;
     ReceiveBuffer.clear();

@@ -27,6 +27,7 @@
 
 #include "session/ConsoleSettings.h"
 #include "session/SessionJournal.h"
+#include "session/SessionTexts.h"
 #include "session/TransactionJournal.h"
 
 #include <QByteArray>
@@ -115,7 +116,7 @@ public:
     bool CheckPending = false;
     qint16 PendingPosCommand = -1; // command byte of a pending POS command, -1 none
     bool CancelLocked = false;     // set while report data is decoded
-    QString finalStatusText;       // shown in the status line when the session ends
+    ShownText finalStatusText;     // shown in the status line when the session ends
 
     QTcpSocket *Winsock1() const;
     QTimer *Timer1() const;

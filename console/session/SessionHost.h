@@ -8,6 +8,7 @@
 #pragma once
 
 #include "common/BoxStyle.h"
+#include "session/SessionTexts.h"
 #include "session/TransactionRequest.h"
 
 #include <QByteArray>
@@ -36,9 +37,12 @@ public:
 
     // Text10, the status line. showFinalStatus also enables it.
     virtual void setStatusLine(const QString &text) = 0;
-    virtual void showFinalStatus(const QString &text) = 0;
-    // StatusBar1: "Session: " and the six-digit number.
-    virtual void setStatusBarText(const QString &text) = 0;
+    // The final status is the console's own words (said again after a switch
+    // of language) or a fixed text.
+    virtual void showFinalStatus(const ShownText &text) = 0;
+    // StatusBar1: "Session: " and the six-digit number, said again after a
+    // switch of language.
+    virtual void setStatusBarText(const ShownText &text) = 0;
 
     // The transaction to send, asked for once the connection stands (a
     // session that is no report and no special command): the window builds

@@ -172,7 +172,7 @@ void PaymentSession::Private::OnPosCommandResponse(const VaroManager &message)
     logEvent("POS_COMMAND_RESPONSE received");
     // Stored before the close: the server's "0023" may end the session while
     // the close request is on its way, and the text belongs to this session.
-    q.finalStatusText = posCommandTaken();
+    q.finalStatusText = posCommandTakenWords();
     q.SendClose();
 }
 
@@ -203,6 +203,6 @@ void PaymentSession::Private::OnApproved(const VaroManager &message)
     if (!receipt.isEmpty() && settings.fDoPrint)
         host.PrintReceipt(receipt, stan);
     host.clearEntryFields();
-    q.finalStatusText = approved(stan);
+    q.finalStatusText = approvedWords(stan);
     q.SendClose();
 }

@@ -8,6 +8,29 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include <functional>
+#include <utility>
+
+// A text shown to the cashier that can be said again in another language:
+// the console's own words (a function of the translation installed), or a
+// fixed text (a server's, shown as sent, or none).
+class ShownText {
+public:
+    ShownText() = default;
+    ShownText(QString fixed) : m_fixed(std::move(fixed)) {}
+    ShownText(std::function<QString()> words) : m_words(std::move(words)) {}
+
+    QString text() const { return m_words ? m_words() : m_fixed; }
+    bool isEmpty() const { return !m_words && m_fixed.isEmpty(); }
+    // True when text() follows the language installed.
+    bool followsLanguage() const { return bool(m_words); }
+    void clear() { *this = ShownText(); }
+
+private:
+    QString m_fixed;
+    std::function<QString()> m_words;
+};
+
 namespace SessionText {
 
 // The session's failure box: kind 0, error icon, "OK".
@@ -38,11 +61,20 @@ inline QString approved(qint32 stan)
     return QCoreApplication::translate("SessionText", "Toiming on teostatud. Kviitungi number: %1").arg(stan);
 }
 inline QString posCommandTaken() { return QCoreApplication::translate("SessionText", "Toiming täitmiseks võetud."); }
+inline ShownText approvedWords(qint32 stan)
+{
+    return ShownText(std::function<QString()>([stan] { return approved(stan); }));
+}
+inline ShownText posCommandTakenWords() { return ShownText(std::function<QString()>(&posCommandTaken)); }
 
 // The status bar while a session runs: "Session: " and the six-digit number.
 inline QString statusBar(const QString &sessionNumber)
 {
     return QCoreApplication::translate("SessionText", "Session: %1").arg(sessionNumber);
+}
+inline ShownText statusBarWords(const QString &sessionNumber)
+{
+    return ShownText(std::function<QString()>([sessionNumber] { return statusBar(sessionNumber); }));
 }
 
 // The second box of a session that ended after its request went out with

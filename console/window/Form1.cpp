@@ -3,8 +3,6 @@
 #include "common/AppPaths.h"
 #include "common/BoxStyle.h"
 #include "common/Clock.h"
-#include "common/ErrorLog.h"
-#include "common/Helpers.h"
 #include "common/TillLock.h"
 #include "common/Timing.h"
 #include "dialogs/Form2.h"
@@ -54,15 +52,12 @@ constexpr qint32 kSecondChargeStyle = BoxStyle::WarningYesNoDefaultNo;
 Form1::Form1(const Environment &environment, QWidget *parent)
     : QMainWindow(parent),
       m_timing(environment.timing ? *environment.timing : Timing::system()),
-      m_translations(environment.translationDirs.isEmpty() ? Translations::defaultDirs()
-                                                           : environment.translationDirs),
-      m_languageFile(environment.languageFile.isEmpty() ? UserLanguageFile() : environment.languageFile)
+      m_language(environment.languageFile.isEmpty() ? UserLanguageFile() : environment.languageFile,
+                 environment.translationDirs.isEmpty() ? Translations::defaultDirs() : environment.translationDirs)
 {
     // The cashier's language first: the widgets and the first boxes are
-    // made in it. The remembered choice, else the locale's.
-    const Language startLanguage =
-        StoredLanguage(m_languageFile).value_or(LanguageOfLocale(QLocale(QLocale::system().uiLanguages().value(0))));
-    m_translations.apply(startLanguage);
+    // made in it.
+    m_language.start();
 
     if (environment.spooler) {
         m_spooler = environment.spooler;
@@ -90,7 +85,6 @@ Form1::Form1(const Environment &environment, QWidget *parent)
     m_session = new PaymentSession(*this, *this, AppPaths::programFile(QStringLiteral("log.txt")),
                                    AppPaths::journalPath(), this);
     m_doubtCheck = std::make_unique<DoubtCheck>(*m_session, Clock::system());
-    logMissingTranslations();
     buildWidgets();
     buildMenu();
     setTabOrderChain();
@@ -587,36 +581,18 @@ void Form1::changeEvent(QEvent *event)
 bool Form1::switchLanguage(Language language)
 {
     // Not during a session: its boxes and status texts stay in one language.
-    if (m_session->SessionState != PaymentSession::Idle) {
-        m_estonian->setChecked(m_translations.current() == Language::Estonian);
-        m_russian->setChecked(m_translations.current() == Language::Russian);
-        return false;
-    }
-    if (language != m_translations.current() || !m_translations.missing().isEmpty()) {
-        m_translations.apply(language);
-        logMissingTranslations();
-    }
+    const bool idle = m_session->SessionState == PaymentSession::Idle;
+    QString why;
+    const bool remembered = !idle || m_language.choose(language, &why);
     // The windows are retranslated now, not at the next turn of the loop.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-    m_estonian->setChecked(language == Language::Estonian);
-    m_russian->setChecked(language == Language::Russian);
-    QString why;
-    if (!StoreLanguage(m_languageFile, language, &why)) {
-        // The switch holds for this run; the cashier learns that the next
-        // start will not keep it.
-        LogError(1, QStringLiteral("Keelevalikut ei saa salvestada: ") + why, QStringLiteral("Language"));
+    m_estonian->setChecked(m_language.current() == Language::Estonian);
+    m_russian->setChecked(m_language.current() == Language::Russian);
+    // The switch holds for this run; the cashier learns that the next start
+    // will not keep it.
+    if (!remembered)
         OpenBox(BoxKind::Message, WindowTexts::languageNotRemembered(why), BoxStyle::WarningOk);
-    }
-    return true;
-}
-
-void Form1::logMissingTranslations()
-{
-    // An installation without its translations shows the source texts;
-    // the technician finds why in the error log.
-    if (!m_translations.missing().isEmpty())
-        LogError(1, QStringLiteral("Tõlkefaile ei leitud: ") + m_translations.missing().join(u' '),
-                 QStringLiteral("Translations"));
+    return idle;
 }
 
 void Form1::retranslate()
@@ -629,13 +605,9 @@ void Form1::retranslate()
     ShowTabFrame();
     if (m_tillOffer)
         m_tillLabel->setText(WindowTexts::fromTill(m_tillOffer->tillReceipt));
-    if (m_ownStatus) {
-        const std::function<QString()> own = m_ownStatus;
-        setStatusLine(own());
-        m_ownStatus = own;
-    }
-    if (!m_statusBarText->text().isEmpty())
-        m_statusBarText->setText(SessionText::statusBar(PadNumber(m_session->sessionNumber, 6)));
+    if (m_ownStatus.followsLanguage())
+        writeStatusLine(m_ownStatus.text());
+    m_statusBarText->setText(m_statusBar.text());
 }
 
 void Form1::showEvent(QShowEvent *event)

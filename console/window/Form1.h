@@ -155,7 +155,7 @@ public:
     // "&Keel": the cashier's language, switched at once and remembered for
     // this user. Refused (false) while a session runs.
     bool switchLanguage(Language language);
-    Language language() const { return m_translations.current(); }
+    Language language() const { return m_language.current(); }
 
     // Window fields of the tabs and the swipe capture. savedAmountText is
     // the amount field as it stood just before the current (or last) burst
@@ -175,8 +175,10 @@ private:
     void showRunningLayout() override;
     void showIdleLayout() override;
     void setStatusLine(const QString &text) override;
-    void showFinalStatus(const QString &text) override;
-    void setStatusBarText(const QString &text) override;
+    void showFinalStatus(const ShownText &text) override;
+    // The status line as setStatusLine shows it, keeping m_ownStatus.
+    void writeStatusLine(const QString &text);
+    void setStatusBarText(const ShownText &text) override;
     TransactionRequest transactionRequest() const override;
     void clearCardField() override;
     void clearEntryFields() override;
@@ -190,7 +192,6 @@ private:
 
     // Every caption again in the language just installed.
     void retranslate();
-    void logMissingTranslations();
     void buildWidgets();
     void buildMenu();
     void setTabOrderChain();
@@ -262,8 +263,7 @@ private:
     QAction *m_russian = nullptr;
 
     // Installed before any widget exists; removed with the window.
-    Translations m_translations;
-    QString m_languageFile;
+    CashierLanguage m_language;
     LiveTexts m_texts;
 
     // The application lost the focus to another program: the next
@@ -309,9 +309,10 @@ private:
     // The till's request before the cashier or running.
     std::optional<TillOffer> m_tillOffer;
     QLabel *m_tillLabel = nullptr;
-    // The status line's text when it is the console's own (an approval, a
-    // special command taken), in the language shown; else empty.
-    std::function<QString()> m_ownStatus;
+    // The status line's text when it is the console's own words (an
+    // approval, a special command taken); else empty.
+    ShownText m_ownStatus;
+    ShownText m_statusBar;
 
     // The report the running (or last) report session asked for.
     ReportRequest m_reportRequest;

@@ -8,7 +8,6 @@
 #include "widgets/SelectingLineEdit.h"
 #include "window/TerminalPicture.h"
 #include "widgets/SwipeGuard.h"
-#include "session/SessionTexts.h"
 #include "window/WindowTexts.h"
 
 #include <QAccessible>
@@ -101,7 +100,7 @@ void Form1::buildWidgets()
     TabStrip1 = new TabStrip(central);
     TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
     for (int tab = 1; tab <= 5; ++tab)
-        TabStrip1->addTab(WindowTexts::tabCaption(tab));
+        TabStrip1->addTab(QString());
     m_texts.add([this] {
         for (int tab = 1; tab <= 5; ++tab)
             TabStrip1->setTabText(tab - 1, WindowTexts::tabCaption(tab));
@@ -206,7 +205,6 @@ void Form1::buildWidgets()
     Image1 = new QLabel(central);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(TerminalPicture(devicePixelRatioF()));
-
     const int buttonX = clientWidth - kMargin - kButtonWidth - 4;
     Image1->setGeometry(buttonX + (kButtonWidth - 46) / 2, kMargin, 46, 52);
 
@@ -294,7 +292,7 @@ void Form1::buildMenu()
         QAction *a = m_languageMenu->addAction(name, this, [this, value] { switchLanguage(value); });
         a->setObjectName(QLatin1StringView(objectName));
         a->setCheckable(true);
-        a->setChecked(m_translations.current() == value);
+        a->setChecked(m_language.current() == value);
         languages->addAction(a);
         return a;
     };
@@ -416,7 +414,12 @@ void Form1::showIdleLayout()
 
 void Form1::setStatusLine(const QString &text)
 {
-    m_ownStatus = nullptr;
+    m_ownStatus.clear();
+    writeStatusLine(text);
+}
+
+void Form1::writeStatusLine(const QString &text)
+{
     Text10->setText(text);
     Text10->setCursorPosition(0);
     // The status line never has the focus: a screen reader learns of the
@@ -426,23 +429,18 @@ void Form1::setStatusLine(const QString &text)
     QAccessible::updateAccessibility(&changed);
 }
 
-void Form1::showFinalStatus(const QString &text)
+void Form1::showFinalStatus(const ShownText &text)
 {
     Text10->setEnabled(true);
-    setStatusLine(text);
-    // The console's own words at the end of a session follow a later switch
-    // of language; a server's text stays as it was sent.
-    const SessionOutcome &outcome = m_session->lastOutcome();
-    if (outcome.kind == SessionOutcome::Approved && text == SessionText::approved(outcome.stan)) {
-        const qint32 stan = outcome.stan;
-        m_ownStatus = [stan] { return SessionText::approved(stan); };
-    } else if (text == SessionText::posCommandTaken()) {
-        m_ownStatus = &SessionText::posCommandTaken;
-    }
+    setStatusLine(text.text());
+    // The console's own words follow a later switch of language.
+    if (text.followsLanguage())
+        m_ownStatus = text;
 }
 
-void Form1::setStatusBarText(const QString &text)
+void Form1::setStatusBarText(const ShownText &text)
 {
-    m_statusBarText->setText(text);
+    m_statusBar = text;
+    m_statusBarText->setText(text.text());
 }
 

@@ -155,8 +155,8 @@ public:
     void showIdleLayout() override {}
     void ShowTabFrame() override {}
     void setStatusLine(const QString &) override {}
-    void showFinalStatus(const QString &text) override { finalStatus << text; }
-    void setStatusBarText(const QString &) override {}
+    void showFinalStatus(const ShownText &text) override { finalStatus << text.text(); }
+    void setStatusBarText(const ShownText &) override {}
     TransactionRequest transactionRequest() const override { return RequestOfTab(1, TabFields{}, QString()); }
     void clearCardField() override {}
     void clearEntryFields() override { ++entryClears; }

@@ -44,8 +44,8 @@ public:
     void showIdleLayout() override {}
     void ShowTabFrame() override {}
     void setStatusLine(const QString &) override {}
-    void showFinalStatus(const QString &text) override { lastFinal = text; }
-    void setStatusBarText(const QString &) override {}
+    void showFinalStatus(const ShownText &text) override { lastFinal = text.text(); }
+    void setStatusBarText(const ShownText &) override {}
     TransactionRequest transactionRequest() const override
     {
         TabFields fields;

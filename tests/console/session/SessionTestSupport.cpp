@@ -72,18 +72,18 @@ void FakeSessionHost::setStatusLine(const QString &text)
     statusLines << text;
 }
 
-void FakeSessionHost::showFinalStatus(const QString &text)
+void FakeSessionHost::showFinalStatus(const ShownText &text)
 {
     calls << QStringLiteral("showFinalStatus");
-    finalStatuses << text;
+    finalStatuses << text.text();
     if (onShowFinalStatus)
         onShowFinalStatus();
 }
 
-void FakeSessionHost::setStatusBarText(const QString &text)
+void FakeSessionHost::setStatusBarText(const ShownText &text)
 {
     calls << QStringLiteral("setStatusBarText");
-    statusBar = text;
+    statusBar = text.text();
 }
 
 void FakeSessionHost::clearCardField()

@@ -47,8 +47,8 @@ public:
     void showIdleLayout() override;
     void ShowTabFrame() override;
     void setStatusLine(const QString &text) override;
-    void showFinalStatus(const QString &text) override;
-    void setStatusBarText(const QString &text) override;
+    void showFinalStatus(const ShownText &text) override;
+    void setStatusBarText(const ShownText &text) override;
     // The request the window would build from `tab` and `fields`.
     TransactionRequest transactionRequest() const override;
     void clearCardField() override;
