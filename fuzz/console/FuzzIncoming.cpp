@@ -72,8 +72,8 @@ public:
     void showIdleLayout() override {}
     void ShowTabFrame() override {}
     void setStatusLine(const QString &) override {}
-    void showFinalStatus(const QString &) override {}
-    void setStatusBarText(const QString &) override {}
+    void showFinalStatus(const ShownText &) override {}
+    void setStatusBarText(const ShownText &) override {}
     TransactionRequest transactionRequest() const override
     {
         const QString amount = QStringLiteral("12.50");
