@@ -40,13 +40,13 @@ packages=(
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep "install ok installed" >/dev/null || missing+=("$p")
 done
 # The locale tests compare output under a comma-decimal locale; the
 # language test runs the console under a Russian one.
 need_locale=0
-locale -a 2>/dev/null | grep -qix 'de_DE.utf8' || need_locale=1
-locale -a 2>/dev/null | grep -qix 'ru_RU.utf8' || need_locale=1
+locale -a 2>/dev/null | grep -ix 'de_DE.utf8' >/dev/null || need_locale=1
+locale -a 2>/dev/null | grep -ix 'ru_RU.utf8' >/dev/null || need_locale=1
 [ ${#missing[@]} -eq 0 ] && [ $need_locale -eq 0 ] && exit 0
 
 sudo=()

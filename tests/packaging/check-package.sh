@@ -6,6 +6,10 @@
 # unpacked tree.
 #
 # Usage: check-package.sh SOURCE_DIR BUILD_DIR WORK_DIR VERSION
+#
+# A pipe into grep reads to the end (grep >/dev/null, never grep -q): under
+# pipefail, grep -q leaving at the first match kills the writer with SIGPIPE,
+# and the check then fails by how the pipe's writes fell.
 set -euo pipefail
 source_dir=$1
 build=$2
@@ -107,9 +111,9 @@ for f in "$root/usr/bin/Tellar" "$root/usr/bin/varo-sim" "$root/usr/bin/tellar-p
   if readelf -d "$f" | grep -Eq '\((RPATH|RUNPATH)\)'; then fail "$f has an RPATH"; fi
 done
 for l in VaroMgr Papyr Stenik32; do
-  readelf -d "$root/$lib/lib$l.so.$version" | grep -q "Library soname: \[lib$l.so.0\]" || fail "lib$l SONAME"
+  readelf -d "$root/$lib/lib$l.so.$version" | grep "Library soname: \[lib$l.so.0\]" >/dev/null || fail "lib$l SONAME"
 done
-readelf -d "$root/usr/bin/Tellar" | grep -q 'Shared library: \[libVaroMgr.so.0\]' || fail "Tellar does not use libVaroMgr.so.0"
+readelf -d "$root/usr/bin/Tellar" | grep 'Shared library: \[libVaroMgr.so.0\]' >/dev/null || fail "Tellar does not use libVaroMgr.so.0"
 
 step "the unpacked programs"
 export LD_LIBRARY_PATH=$root/$lib
@@ -133,11 +137,11 @@ rc=0
 "$root/usr/bin/tellar-pay" --port 1 last >"$work/pay" || rc=$?
 [ "$rc" -eq 4 ] || fail "tellar-pay without a console exited $rc"
 grep -q '"result":"NoConnection"' "$work/pay" || fail "tellar-pay did not say NoConnection"
-zcat "$root/usr/share/man/man1/tellar-pay.1.gz" | grep -q '^.TH TELLAR-PAY' || fail "tellar-pay man page"
+zcat "$root/usr/share/man/man1/tellar-pay.1.gz" | grep '^.TH TELLAR-PAY' >/dev/null || fail "tellar-pay man page"
 # The cashier's languages, where the installed program looks for them.
 /usr/lib/qt6/bin/lconvert -i "$root/usr/share/tellar/translations/tellar_ru.qm" -of ts -o - \
-  | grep -q '<translation>Оплата картой</translation>' || fail "tellar_ru.qm has no Russian tab caption"
+  | grep '<translation>Оплата картой</translation>' >/dev/null || fail "tellar_ru.qm has no Russian tab caption"
 /usr/lib/qt6/bin/lconvert -i "$root/usr/share/tellar/translations/qtbase_et.qm" -of ts -o - \
-  | grep -q '<translation>&amp;Kopeeri</translation>' || fail "qtbase_et.qm has no Estonian Copy"
+  | grep '<translation>&amp;Kopeeri</translation>' >/dev/null || fail "qtbase_et.qm has no Estonian Copy"
 
 echo "package: all checks passed"
