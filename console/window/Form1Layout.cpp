@@ -67,14 +67,20 @@ SelectingLineEdit *field(const char *name, QWidget *parent, int x, int y, int wi
     return f;
 }
 
+// The strip's tabs take the width their captions need, all of them shown.
+void styleStrip(QTabBar &strip)
+{
+    strip.setExpanding(false);
+    strip.setUsesScrollButtons(false);
+    strip.setDrawBase(false);
+}
+
 // What the five Estonian captions need in the strip's font and style.
 int sourceCaptionsWidth(const QTabBar &strip)
 {
     QTabBar probe;
     probe.setFont(strip.font());
-    probe.setExpanding(false);
-    probe.setUsesScrollButtons(false);
-    probe.setDrawBase(false);
+    styleStrip(probe);
     for (int tab = 1; tab <= 5; ++tab)
         probe.addTab(WindowTexts::sourceTabCaption(tab));
     return probe.sizeHint().width();
@@ -105,9 +111,7 @@ void Form1::buildWidgets()
         for (int tab = 1; tab <= 5; ++tab)
             TabStrip1->setTabText(tab - 1, WindowTexts::tabCaption(tab));
     });
-    TabStrip1->setExpanding(false);
-    TabStrip1->setUsesScrollButtons(false);
-    TabStrip1->setDrawBase(false);
+    styleStrip(*TabStrip1);
     // The tab area is as wide as the five captions need in the font at hand,
     // in the language shown or in Estonian, whichever is wider: the window
     // keeps its size when the cashier switches languages, and the Russian
@@ -353,13 +357,7 @@ void Form1::ShowTabFrame()
     const int tab = selectedTab();
     // Frame 1 is the card payment's and the booking's: its caption says which.
     Frame1->setTitle(tab == 4 ? WindowTexts::frame1Booking() : WindowTexts::frame1CardPayment());
-    if (tab == 1) {
-        Frame1->show();
-    } else if (tab == 4) {
-        Frame1->show();
-    } else {
-        Frame1->hide();
-    }
+    Frame1->setVisible(tab == 1 || tab == 4);
     Frame2->setVisible(tab == 2);
     Frame3->setVisible(tab == 3);
     Frame5->setVisible(tab == 5);
